@@ -1,0 +1,33 @@
+# The two commands of the README: `make demo` and `make test`. Both install what is missing first.
+PRESET ?= release
+BUILD := build/$(PRESET)
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps build test demo fuzz bench format clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	@cmake --preset $(PRESET) >/dev/null
+	@cmake --build --preset $(PRESET) -j $(JOBS)
+
+test: build
+	@ctest --preset $(PRESET) -j $(JOBS)
+
+demo: build
+	@scripts/demo $(BUILD)
+
+fuzz: deps
+	@scripts/fuzz $(or $(SECONDS_PER_TARGET),20)
+
+bench: build
+	@scripts/bench $(BUILD)
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build
