@@ -1,0 +1,91 @@
+#pragma once
+
+// The URL session: data tasks over HTTP(S).
+// Implemented features:
+//  [X] A request with URL, method, headers, body, cache policy (default only) and a timeout
+//      interval: a request that receives nothing for that long fails with TimedOut (-1001),
+//      connecting included. Bytes arriving keep it alive.
+//  [X] dataTask + resume + cancel. The completion runs exactly once per resumed task, off the
+//      main thread (on the session's own thread), with the body bytes (possibly empty) and the
+//      status, or an error. A cancelled task still completes, with Cancelled (-999).
+//  [X] cancel() returns at once, is idempotent, and is safe from any thread, also after the task
+//      completed.
+//  [X] TLS peers and host names are always verified (system CA store; SSL_CERT_FILE honoured).
+//  [X] A response body larger than maxBodyBytes (16 MiB) fails the task instead of exhausting
+//      memory.
+//  [ ] Caching, cookies, redirects beyond the client's defaults, authentication, uploads by
+//      stream.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zibbles::platform {
+
+class Trace;
+
+// Error codes as the module knows them.
+enum class HttpErrorCode : long {
+    Cancelled = -999,
+    TimedOut = -1001,
+    BadURL = -1000,
+    CannotConnect = -1004,
+    NetworkConnectionLost = -1005,
+    SecureConnectionFailed = -1200,
+    ResponseTooLarge = -1103,
+    Unknown = -1,
+};
+
+struct HttpError {
+    long code = static_cast<long>(HttpErrorCode::Unknown);
+    std::string detail; // for people: the transport's own words
+
+    bool is(HttpErrorCode c) const { return code == static_cast<long>(c); }
+};
+
+struct HttpRequest {
+    std::string url;
+    std::string method = "GET";
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;
+    int cachePolicy = 0;          // the protocol's default policy; the only one supported
+    double timeoutInterval = 60.0; // seconds without receiving anything
+    // Set by the caller for the trace only (the token id the request is for), or empty.
+    std::string traceLabel;
+};
+
+struct HttpResponse {
+    long statusCode = 0;
+};
+
+// body: the bytes received (possibly empty) when the transfer ended; nullopt after an error.
+using HttpCompletion = std::function<void(std::optional<std::string> body,
+                                          std::optional<HttpResponse> response,
+                                          std::optional<HttpError> error)>;
+
+class DataTask {
+public:
+    virtual ~DataTask() = default;
+    // Any thread. Starts the transfer; a second call does nothing.
+    virtual void resume() = 0;
+    // Any thread. Idempotent; after completion it does nothing.
+    virtual void cancel() = 0;
+};
+
+class HttpSession {
+public:
+    static constexpr std::size_t maxBodyBytes = 16u * 1024u * 1024u;
+
+    virtual ~HttpSession() = default;
+    // Any thread. The task does nothing until resume().
+    virtual std::shared_ptr<DataTask> dataTask(HttpRequest request, HttpCompletion completion) = 0;
+};
+
+// True when the text forms a URL a session can be asked for (a scheme, "://" and a host).
+bool isValidURL(const std::string& text);
+
+} // namespace zibbles::platform
