@@ -41,7 +41,9 @@ std::size_t firstBadIndex(const std::uint8_t* v, std::size_t data) {
     return 4;
 }
 
-bool validPaddedQuad(const std::uint8_t* v, std::size_t data) { return firstBadIndex(v, data) == 4; }
+bool validPaddedQuad(const std::uint8_t* v, std::size_t data) {
+    return firstBadIndex(v, data) == 4;
+}
 
 } // namespace
 

@@ -17,7 +17,9 @@ struct Base64Outcome {
 };
 
 // The most bytes a text of this length can decode to.
-constexpr std::size_t base64MaxDecodedSize(std::size_t textLength) { return textLength / 4 * 3; }
+constexpr std::size_t base64MaxDecodedSize(std::size_t textLength) {
+    return textLength / 4 * 3;
+}
 
 // Decodes text into out, which must hold base64MaxDecodedSize(text.size()) bytes. Any thread.
 Base64Outcome decodeBase64Strict(std::string_view text, char* out);

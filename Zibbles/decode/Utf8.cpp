@@ -38,7 +38,9 @@ std::size_t sequenceLength(const unsigned char* s, std::size_t size, std::size_t
 
 } // namespace
 
-bool isValidUtf8(std::string_view bytes) { return simdjson::validate_utf8(bytes); }
+bool isValidUtf8(std::string_view bytes) {
+    return simdjson::validate_utf8(bytes);
+}
 
 std::optional<std::size_t> firstInvalidUtf8(std::string_view bytes) {
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
