@@ -79,8 +79,9 @@ TEST(TokenChain, failuresNameTheirStage) {
         const auto decoded = decodeRpcResponse(c.body);
         ASSERT_FALSE(decoded) << c.name;
         EXPECT_EQ(decoded.error.stage, c.stage) << c.name;
-        if (!c.message.empty())
+        if (!c.message.empty()) {
             EXPECT_EQ(decoded.error.message, c.message) << c.name;
+        }
     }
     const auto good = decodeRpcResponse(rpcBodyOf(goodHex));
     ASSERT_TRUE(good) << good.error.message;

@@ -1,0 +1,85 @@
+// zibbles-inspect: decodes one token's artwork, or a file of them, and says what it holds or
+// why it does not decode.
+//
+// Flow of control:
+//   main
+//   ├── parseArguments            usage errors → exit 2, --help → exit 0
+//   ├── readAll(FILE or stdin)    unreadable → exit 1
+//   └── one input                 inspect → inspectionJson on stdout, or the reason on stderr
+//       or --batch                each line: inspect (JSON-RPC body or hex only) → one JSON line
+
+#include "hosts/InspectChain.h"
+#include "hosts/InspectJson.h"
+#include "hosts/InspectOptions.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+using namespace zibbles::inspect;
+
+constexpr int kExitDecoded = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+std::optional<std::string> readAll(const std::optional<std::string>& path) {
+    std::ostringstream text;
+    if (!path || *path == "-") {
+        text << std::cin.rdbuf();
+        return text.str();
+    }
+    std::ifstream file(*path, std::ios::binary);
+    if (!file) {
+        std::cerr << "zibbles-inspect: cannot read '" << *path << "': " << std::strerror(errno)
+                  << "\n";
+        return std::nullopt;
+    }
+    text << file.rdbuf();
+    return text.str();
+}
+
+int inspectOne(const std::string& input) {
+    const Inspection inspection = inspect(input, InputKinds::AnyStage);
+    if (!inspection.pixels) {
+        std::cerr << "zibbles-inspect: " << inspection.pixels.error.message << "\n";
+        return kExitFailed;
+    }
+    std::cout << inspectionJson(inspection) << "\n";
+    return kExitDecoded;
+}
+
+int inspectBatch(const std::string& input) {
+    std::istringstream lines(input);
+    std::string line;
+    int status = kExitDecoded;
+    while (std::getline(lines, line)) {
+        const Inspection inspection = inspect(line, InputKinds::RpcOrHexOnly);
+        if (!inspection.pixels)
+            status = kExitFailed;
+        std::cout << inspectionJson(inspection) << "\n";
+    }
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const ParsedArguments parsed = parseArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.options) {
+        std::cerr << "zibbles-inspect: " << parsed.error << "\n" << usageText();
+        return kExitUsage;
+    }
+    const Options& options = *parsed.options;
+    if (options.help) {
+        std::cout << usageText();
+        return kExitDecoded;
+    }
+    const std::optional<std::string> input = readAll(options.inputPath);
+    if (!input)
+        return kExitFailed;
+    return options.batch ? inspectBatch(*input) : inspectOne(*input);
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+// The command line of zibbles-inspect. Options are looked up in one table, so an option that
+// takes a value is one more row and one more field.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zibbles::inspect {
+
+struct Options {
+    bool help = false;
+    bool batch = false;
+    std::optional<std::string> inputPath; // Standard input when absent or "-".
+};
+
+struct ParsedArguments {
+    std::optional<Options> options;
+    std::string error; // Why the command line is not usable, when options is empty.
+};
+
+ParsedArguments parseArguments(const std::vector<std::string>& arguments);
+
+// The usage text, ending in a newline.
+std::string usageText();
+
+} // namespace zibbles::inspect

@@ -1,0 +1,8 @@
+# zibbles-inspect: decode one token (or a file of them) and say what it holds or why it fails.
+add_executable(zibbles-inspect
+  ${CMAKE_CURRENT_LIST_DIR}/InspectMain.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/InspectOptions.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/InspectChain.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/InspectJson.cpp)
+target_include_directories(zibbles-inspect PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_libraries(zibbles-inspect PRIVATE zibbles_module zibbles_decode)
