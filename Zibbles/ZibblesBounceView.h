@@ -93,6 +93,7 @@ public:
 
 private:
     void commonInit();
+    void swapFigure();
 };
 
 // Registers "ZibblesBounceView" with a host's registry.

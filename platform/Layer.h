@@ -77,6 +77,8 @@ public:
     bool isAnimating(double t) const;
     // Bumped by every model change; renderers compare it with what they last drew.
     std::uint64_t changeCount() const { return changeCount_; }
+    // The layer's id in the trace's events (0 without a trace).
+    std::uint64_t traceId() const { return traceId_; }
 
 private:
     struct Running {
@@ -86,6 +88,7 @@ private:
     void touched() { ++changeCount_; }
     void finishLater(std::shared_ptr<BasicAnimation> animation, bool finished);
     void onEndTimer(const std::string& key, std::uint64_t generation);
+    void traceEnded(const std::string& key, bool finished) const;
 
     std::shared_ptr<MainQueue> queue_;
     std::shared_ptr<Trace> trace_;
@@ -101,6 +104,7 @@ private:
     std::map<std::string, Running> animations_;
     std::uint64_t nextGeneration_ = 1;
     std::uint64_t changeCount_ = 0;
+    std::uint64_t traceId_ = 0;
 };
 
 // A transaction groups model changes. There are no implicit animations here, so disabling

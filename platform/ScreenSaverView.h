@@ -33,8 +33,8 @@ public:
 
     Rect frame() const { return frame_; }
     Rect bounds() const { return {{0.0, 0.0}, frame_.size}; }
-    // Host: the window or screen changed size.
-    void setFrameSize(Size size) { frame_.size = size; }
+    // Host: the window or screen changed size. The backing layer, if any, follows.
+    void setFrameSize(Size size);
     bool isPreview() const { return isPreview_; }
 
     double animationTimeInterval() const { return animationTimeInterval_; }

@@ -9,6 +9,7 @@
 // duration}, "animation.ended" {layer, key, finished}, "contents.set" {layer, width, height,
 // scale}, "request.sent" {token, url}, "request.finished" {token, outcome, bytes, ms}.
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -35,8 +36,13 @@ public:
     // Any thread. The lines so far (in-memory sink only; empty for a file).
     std::vector<std::string> lines() const;
 
+    // Any thread. A small id, unique within this trace, for each layer that writes to it.
+    std::uint64_t nextLayerId();
+
     // JSON string literal, quoted and escaped.
     static std::string quote(std::string_view text);
+    // JSON number, the shortest text that reads back as the same double; null when not finite.
+    static std::string number(double value);
 
 private:
     Trace(std::FILE* file, std::shared_ptr<Clock> clock);
@@ -44,6 +50,7 @@ private:
     std::shared_ptr<Clock> clock_;
     mutable std::mutex mutex_;
     std::vector<std::string> memory_;
+    std::uint64_t layerIds_ = 0;
 };
 
 } // namespace zibbles::platform
