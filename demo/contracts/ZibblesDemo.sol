@@ -203,9 +203,10 @@ contract ZibblesDemo {
         }
         if (t.body == 2) return _inGhost(t, d, y, cx, rx);
         // Block: a superellipse of degree four, a square with softened corners.
-        uint256 x4 = cx ** 4;
-        uint256 y4 = cy ** 4;
-        return x4 * ry ** 4 + y4 * rx ** 4 <= rx ** 4 * ry ** 4;
+        uint256 a = cx * cx * ry * ry;
+        uint256 b = cy * cy * rx * rx;
+        uint256 c = rx * rx * ry * ry;
+        return a * a + b * b <= c * c;
     }
 
     /// Ghost: a round dome on straight sides, with a scalloped hem on the last row.
@@ -509,18 +510,19 @@ contract ZibblesDemo {
     uint256 private constant RECT_MAX = 64;
 
     function _svg(bytes memory g, uint24[10] memory colors) private pure returns (bytes memory svg) {
-        svg = new bytes(SVG_HEAD.length + 9 + _countRuns(g) * RECT_MAX + 6);
+        // Sized for the worst case, one rect per cell: cheaper than counting the runs first.
+        svg = new bytes(SVG_HEAD.length + 9 + SIDE * SIDE * RECT_MAX + 6);
         uint256 pos = _put(svg, 0, SVG_HEAD);
         pos = _putHex6(svg, pos, colors[EMPTY]);
         pos = _put(svg, pos, '"/>');
         for (uint256 y = 0; y < SIDE; ++y) {
-            uint256 x = 0;
-            while (x < SIDE) {
-                uint8 v = _cell(g, x, y);
-                uint256 end = x + 1;
-                while (end < SIDE && colors[_cell(g, end, y)] == colors[v] && _cell(g, end, y) != EMPTY) ++end;
-                if (v != EMPTY) pos = _putRect(svg, pos, x, y, end - x, colors[v]);
-                x = end;
+            uint256 start = 0;
+            uint256 run = _paintAt(g, colors, 0, y);
+            for (uint256 x = 1; x <= SIDE; ++x) {
+                uint256 paint = x < SIDE ? _paintAt(g, colors, x, y) : NO_PAINT;
+                if (paint == run) continue;
+                if (run != NO_PAINT) pos = _putRect(svg, pos, start, y, x - start, uint24(run));
+                (start, run) = (x, paint);
             }
         }
         pos = _put(svg, pos, "</svg>");
@@ -529,18 +531,17 @@ contract ZibblesDemo {
         }
     }
 
-    /// Palette slot of full-grid cell (x, y), mirroring the half grid.
-    function _cell(bytes memory g, uint256 x, uint256 y) private pure returns (uint8) {
-        return uint8(g[y * HALF + (x < HALF ? HALF - 1 - x : x - HALF)]);
-    }
+    uint256 private constant NO_PAINT = 0;
 
-    /// Upper bound on the rects: one per change of slot along each row.
-    function _countRuns(bytes memory g) private pure returns (uint256 n) {
-        for (uint256 y = 0; y < SIDE; ++y) {
-            for (uint256 x = 0; x < SIDE; ++x) {
-                if (_cell(g, x, y) != EMPTY && (x == 0 || _cell(g, x - 1, y) != _cell(g, x, y))) ++n;
-            }
-        }
+    /// Colour of full-grid cell (x, y) with bit 24 set, or NO_PAINT for empty canvas. The right
+    /// half of a row mirrors the left.
+    function _paintAt(bytes memory g, uint24[10] memory colors, uint256 x, uint256 y)
+        private
+        pure
+        returns (uint256)
+    {
+        uint8 slot = uint8(g[y * HALF + (x < HALF ? HALF - 1 - x : x - HALF)]);
+        return slot == EMPTY ? NO_PAINT : (1 << 24) | colors[slot];
     }
 
     function _putRect(bytes memory svg, uint256 pos, uint256 x, uint256 y, uint256 w, uint24 color)
@@ -650,8 +651,15 @@ contract ZibblesDemo {
         return pos + n;
     }
 
+    /// Decimal digits of v, written in place.
     function _putUint(bytes memory buf, uint256 pos, uint256 v) private pure returns (uint256) {
-        return _put(buf, pos, _decimal(v));
+        uint256 digits = 1;
+        for (uint256 p = v; p >= 10; p /= 10) ++digits;
+        for (uint256 i = pos + digits; i > pos; --i) {
+            buf[i - 1] = bytes1(uint8(48 + (v % 10)));
+            v /= 10;
+        }
+        return pos + digits;
     }
 
     function _decimal(uint256 v) private pure returns (bytes memory s) {
