@@ -1,0 +1,135 @@
+#include "platform/Compositor.h"
+
+#include "platform/BitmapContext.h"
+#include "platform/SoftwareFramebuffer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zibbles::platform {
+namespace {
+
+// Far beyond any screen, and small enough that sums and products of two never overflow.
+constexpr double kDeviceLimit = 1099511627776.0; // 2^40
+
+std::optional<std::int64_t> devicePixels(double points, double scale) {
+    const double rounded = std::round(points * scale);
+    if (!std::isfinite(rounded))
+        return std::nullopt;
+    return static_cast<std::int64_t>(std::clamp(rounded, -kDeviceLimit, kDeviceLimit));
+}
+
+// Damage rectangles that overlap are painted once, as their union.
+void addDamage(std::vector<IntRect>& damage, IntRect rect) {
+    if (rect.empty())
+        return;
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (auto it = damage.begin(); it != damage.end(); ++it) {
+            if (!intersection(*it, rect).empty()) {
+                rect = unionOf(*it, rect);
+                damage.erase(it);
+                merged = true;
+                break;
+            }
+        }
+    }
+    damage.push_back(rect);
+}
+
+Rgba8 opaqueBlack() {
+    return {0, 0, 0, 255};
+}
+
+} // namespace
+
+IntRect Compositor::deviceRect(const Rect& frame, double scale, std::int64_t targetHeight) {
+    const auto x = devicePixels(frame.origin.x, scale);
+    const auto y = devicePixels(frame.origin.y, scale);
+    const auto w = devicePixels(frame.size.width, scale);
+    const auto h = devicePixels(frame.size.height, scale);
+    if (!x || !y || !w || !h || *w <= 0 || *h <= 0)
+        return {};
+    return {*x, targetHeight - (*y + *h), *w, *h};
+}
+
+Compositor::TreeState Compositor::stateOf(const Layer& root, double t,
+                                          const CompositorTarget& target, std::int64_t width,
+                                          std::int64_t height) const {
+    TreeState state{width, height, target.scale(), root.changeCount(), {}};
+    for (const auto& layer : root.sublayers()) {
+        state.layers.push_back({layer, deviceRect(layer->presentationFrame(t), state.scale, height),
+                                layer->contents(), layer->changeCount()});
+    }
+    return state;
+}
+
+bool Compositor::sameTree(const TreeState& now) const {
+    if (!drawn_ || drawn_->width != now.width || drawn_->height != now.height ||
+        drawn_->scale != now.scale || drawn_->rootChangeCount != now.rootChangeCount ||
+        drawn_->layers.size() != now.layers.size())
+        return false;
+    for (std::size_t i = 0; i < now.layers.size(); ++i) {
+        if (drawn_->layers[i].layer.lock() != now.layers[i].layer.lock())
+            return false;
+    }
+    return true;
+}
+
+std::vector<IntRect> Compositor::damageBetween(const TreeState& before,
+                                               const TreeState& now) const {
+    std::vector<IntRect> damage;
+    const IntRect screen{0, 0, now.width, now.height};
+    for (std::size_t i = 0; i < now.layers.size(); ++i) {
+        const LayerState& old = before.layers[i];
+        const LayerState& current = now.layers[i];
+        if (old.rect == current.rect && old.contents == current.contents &&
+            old.changeCount == current.changeCount)
+            continue;
+        addDamage(damage, intersection(old.rect, screen));
+        addDamage(damage, intersection(current.rect, screen));
+    }
+    return damage;
+}
+
+void Compositor::paint(const Layer& root, const TreeState& now, const IntRect& area,
+                       SoftwareFramebuffer& framebuffer) const {
+    const Rect rootFrame{{0.0, 0.0}, root.bounds().size};
+    const IntRect rootRect = intersection(deviceRect(rootFrame, now.scale, now.height), area);
+    const auto background = root.backgroundColor();
+    const Rgba8 backgroundBytes = background ? premultipliedBytes(*background) : Rgba8{};
+    // An opaque background over the whole area hides the black beneath; skip painting it.
+    if (rootRect != area || backgroundBytes[3] != 255)
+        framebuffer.fill(area, opaqueBlack());
+    framebuffer.fill(rootRect, backgroundBytes);
+
+    for (const LayerState& state : now.layers) {
+        const IntRect visible = intersection(state.rect, area);
+        if (visible.empty())
+            continue;
+        if (const auto layer = state.layer.lock(); layer && layer->backgroundColor())
+            framebuffer.fill(visible, premultipliedBytes(*layer->backgroundColor()));
+        if (state.contents)
+            framebuffer.drawImage(*state.contents, state.rect, visible);
+    }
+}
+
+const std::vector<IntRect>& Compositor::render(const Layer& root, double t,
+                                               CompositorTarget& target) {
+    SoftwareFramebuffer& framebuffer = target.framebuffer();
+    TreeState now = stateOf(root, t, target, framebuffer.width(), framebuffer.height());
+    if (sameTree(now))
+        damage_ = damageBetween(*drawn_, now);
+    else
+        damage_ = {IntRect{0, 0, now.width, now.height}};
+    std::erase_if(damage_, [](const IntRect& r) { return r.empty(); });
+
+    for (const IntRect& area : damage_)
+        paint(root, now, area, framebuffer);
+    if (!damage_.empty())
+        target.present(damage_);
+    drawn_ = std::move(now);
+    return damage_;
+}
+
+} // namespace zibbles::platform

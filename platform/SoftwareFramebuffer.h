@@ -1,0 +1,70 @@
+#pragma once
+
+// An RGBA8 framebuffer in memory: the headless render target and the canvas the window target
+// copies from.
+// Implemented features:
+//  [X] W × H pixels, premultiplied RGBA8 (bytes red, green, blue, alpha), rows top first, device
+//      pixels with y growing downwards; opaque black when made or resized.
+//  [X] Solid fills and nearest-neighbour image draws, clipped, composited source-over with the
+//      same byte rule as the bitmap context.
+//  [X] As a compositor target it shows nothing; it keeps the last damage for tests.
+//  [ ] Smoothing when scaling images: the saver's layers ask for nearest-neighbour only.
+
+#include "platform/CompositorTarget.h"
+#include "platform/Geometry.h"
+#include "platform/Image.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace zibbles::platform {
+
+using Rgba8 = std::array<std::uint8_t, 4>;
+
+// Main thread only.
+class SoftwareFramebuffer final : public CompositorTarget {
+  public:
+    // width and height in device pixels (below 0 counts as 0); scale in device pixels per point.
+    SoftwareFramebuffer(std::int64_t width, std::int64_t height, double scale = 1.0);
+
+    std::int64_t width() const { return width_; }
+    std::int64_t height() const { return height_; }
+    std::int64_t bytesPerRow() const { return width_ * 4; }
+    const std::uint8_t* bytes() const {
+        return reinterpret_cast<const std::uint8_t*>(pixels_.data());
+    }
+    // Opaque black again, at the new size.
+    void resize(std::int64_t width, std::int64_t height);
+    void setScale(double scale) { scale_ = scale; }
+
+    // rect in device pixels (top row 0), clipped. An opaque colour replaces what is there.
+    void fill(const IntRect& rect, Rgba8 premultiplied);
+    // The image stretched to dest with nearest-neighbour sampling, drawn only inside clip.
+    void drawImage(const Image& image, const IntRect& dest, const IntRect& clip);
+
+    Rgba8 pixelAt(std::int64_t x, std::int64_t y) const;
+    // A copy of the pixels as an image (for PNG frames and screenshots).
+    ImageRef snapshot() const;
+
+    SoftwareFramebuffer& framebuffer() override { return *this; }
+    double scale() const override { return scale_; }
+    void present(const std::vector<IntRect>& damage) override { lastDamage_ = damage; }
+    const std::vector<IntRect>& lastDamage() const { return lastDamage_; }
+
+  private:
+    IntRect clipped(const IntRect& rect) const;
+
+    std::int64_t width_ = 0;
+    std::int64_t height_ = 0;
+    double scale_ = 1.0;
+    std::vector<std::uint32_t> pixels_; // one RGBA8 pixel each, in memory byte order
+    std::vector<IntRect> lastDamage_;
+};
+
+// The intersection of two rectangles (empty when they do not meet).
+IntRect intersection(const IntRect& a, const IntRect& b);
+// The smallest rectangle holding both (an empty one adds nothing).
+IntRect unionOf(const IntRect& a, const IntRect& b);
+
+} // namespace zibbles::platform
