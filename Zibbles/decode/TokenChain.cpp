@@ -22,11 +22,11 @@ std::string rpcErrorDetail(simdjson::dom::object response) {
     std::string detail = " (error";
     int64_t code = 0;
     if (!error["code"].get_int64().get(code))
-        detail += " " + std::to_string(code);
+        detail.append(" ").append(std::to_string(code));
     std::string_view message;
     if (!error["message"].get_string().get(message))
-        detail += ": " + std::string(message);
-    return detail + ")";
+        detail.append(": ").append(message);
+    return detail.append(")");
 }
 
 template <typename T> Decoded<Pixels> carryFailure(const Decoded<T>& failed) {
