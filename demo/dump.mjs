@@ -1,7 +1,7 @@
 #!/usr/bin/env node
 // Prints, one line per id, the raw JSON-RPC response body of eth_call tokenURI(id), compact.
 // Usage: dump.mjs ID...   Ids are decimal; any id is sent as asked, so reverts show as errors.
-import { rawCall, tokenUriCall } from './lib/rpc.mjs';
+import { endpoint, rawCall, tokenUriCall } from './lib/rpc.mjs';
 
 const ids = process.argv.slice(2);
 if (ids.length === 0 || ids.some((id) => !/^[0-9]+$/.test(id))) {
@@ -16,6 +16,6 @@ try {
     console.log(JSON.stringify(JSON.parse(body)));
   }
 } catch (error) {
-  console.error(`dump: ${error.message}`);
+  console.error(`dump: no answer from ${endpoint()}: ${error.cause?.code ?? error.message}`);
   process.exit(1);
 }

@@ -24,8 +24,6 @@ contract ZibblesDemo {
     uint8 private constant BLUSH = 8;
     uint8 private constant LEAF = 9;
 
-    error NoSuchToken(uint256 tokenId);
-
     /// Everything the artwork and the metadata are made of, drawn once from the token id.
     struct Traits {
         uint256 body; // Round, Egg, Ghost, Block, Squat
@@ -56,7 +54,8 @@ contract ZibblesDemo {
     }
 
     function tokenURI(uint256 tokenId) external pure returns (string memory) {
-        if (tokenId == 0 || tokenId > MAX_TOKEN_ID) revert NoSuchToken(tokenId);
+        // A reason string rather than a custom error: nodes show it as text in their error answer.
+        require(tokenId != 0 && tokenId <= MAX_TOKEN_ID, "ZibblesDemo: no token with this id");
         Traits memory t = _traits(tokenId);
         bytes memory svg = _svg(_paint(t), _colors(t));
         bytes memory json = _json(tokenId, t, svg);
