@@ -1,0 +1,22 @@
+#include "hosts/HostEnvironment.h"
+
+#include "platform/HttpSessionCurl.h"
+
+namespace zibbles::host {
+
+MadeEnvironment makeEnvironment(const EnvironmentChoices& choices) {
+    platform::Environment environment;
+    environment.mainQueue = std::make_shared<platform::MainQueue>(choices.clock);
+    environment.random = std::make_shared<platform::SeededRandom>(choices.seed);
+    environment.mainScreen = std::make_shared<platform::Screen>(choices.mainScreenScale);
+    if (choices.tracePath) {
+        environment.trace = platform::Trace::toFile(*choices.tracePath, choices.clock);
+        if (!environment.trace)
+            return {std::nullopt, "cannot write the trace '" + *choices.tracePath + "'"};
+    }
+    if (choices.network == Network::Real)
+        environment.session = platform::makeCurlSession(environment.trace);
+    return {std::move(environment), {}};
+}
+
+} // namespace zibbles::host

@@ -1,0 +1,128 @@
+#include "hosts/HostOptions.h"
+
+#include "Zibbles/ContentBounds.h"
+#include "hosts/InspectChain.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace zibbles::host {
+namespace {
+
+constexpr std::int64_t kMaxSide = 100000;
+
+template <typename Number> std::optional<Number> wholeText(std::string_view text) {
+    Number value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty())
+        return std::nullopt;
+    return value;
+}
+
+std::optional<double> number(std::string_view text) {
+    // strtod accepts forms a person would not mean ("inf", "0x1p3", leading blanks); refuse them.
+    if (text.empty() || text.find_first_not_of("0123456789.eE+-") != std::string_view::npos)
+        return std::nullopt;
+    return wholeText<double>(text);
+}
+
+const OptionRow* findRow(const std::vector<OptionRow>& table, std::string_view name) {
+    for (const OptionRow& row : table)
+        if (row.name == name)
+            return &row;
+    return nullptr;
+}
+
+} // namespace
+
+std::optional<PixelSize> parseSize(std::string_view text) {
+    const auto x = text.find('x');
+    if (x == std::string_view::npos)
+        return std::nullopt;
+    const auto width = wholeText<std::int64_t>(text.substr(0, x));
+    const auto height = wholeText<std::int64_t>(text.substr(x + 1));
+    if (!width || !height || *width < 1 || *height < 1 || *width > kMaxSide || *height > kMaxSide)
+        return std::nullopt;
+    return PixelSize{*width, *height};
+}
+
+std::optional<double> parsePositive(std::string_view text, double limit) {
+    const auto value = number(text);
+    if (!value || !(*value > 0.0 && *value <= limit))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<double> parseNonNegative(std::string_view text, double limit) {
+    const auto value = number(text);
+    if (!value || !(*value >= 0.0 && *value <= limit))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::uint64_t> parseSeed(std::string_view text) {
+    return wholeText<std::uint64_t>(text);
+}
+
+std::optional<std::string> parseArguments(const std::vector<OptionRow>& table,
+                                          const std::vector<std::string>& arguments) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        std::optional<std::string> inlineValue;
+        if (const auto equals = name.find('='); name.rfind("--", 0) == 0 && equals != name.npos) {
+            inlineValue = name.substr(equals + 1);
+            name.resize(equals);
+        }
+        const OptionRow* row = findRow(table, name);
+        if (!row)
+            return "unknown option '" + arguments[i] + "'";
+        if (row->valueName.empty()) {
+            if (inlineValue)
+                return "option '" + name + "' takes no value";
+            if (auto error = row->apply({}))
+                return error;
+            continue;
+        }
+        if (!inlineValue && i + 1 >= arguments.size())
+            return "option '" + name + "' needs a value (" + row->valueName + ")";
+        const std::string value = inlineValue ? *inlineValue : arguments[++i];
+        if (auto error = row->apply(value))
+            return "option '" + name + "': " + *error;
+    }
+    return std::nullopt;
+}
+
+std::string usageText(std::string_view usageLine, std::string_view summary,
+                      const std::vector<OptionRow>& table) {
+    std::ostringstream text;
+    text << "Usage: " << usageLine << "\n" << summary << "\n\nOptions:\n";
+    for (const OptionRow& row : table) {
+        if (row.help.empty())
+            continue; // an alias, listed under its long name
+        std::string left = row.name + (row.valueName.empty() ? "" : " " + row.valueName);
+        text << "  " << left << std::string(left.size() < 22 ? 22 - left.size() : 1, ' ')
+             << row.help << "\n";
+    }
+    return text.str();
+}
+
+LoadedFigure loadFigure(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return {std::nullopt, "cannot read '" + path + "': " + std::strerror(errno)};
+    std::ostringstream text;
+    text << file.rdbuf();
+    const auto inspection = inspect::inspect(text.str(), inspect::InputKinds::AnyStage);
+    if (!inspection.pixels)
+        return {std::nullopt, "'" + path + "' does not decode: " + inspection.pixels.error.message};
+    LoadedZibble figure;
+    figure.pixels = *inspection.pixels.value;
+    figure.content = contentBounds(figure.pixels);
+    return {std::move(figure), {}};
+}
+
+} // namespace zibbles::host

@@ -1,0 +1,61 @@
+#pragma once
+
+// Command-line pieces shared by the render and desktop hosts: a table of options with the values
+// they take, the value parsers, and loading a figure from a file.
+
+#include "Zibbles/LoadedZibble.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zibbles::host {
+
+// Exit codes of the hosts.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1; // the run could not be done (file, display, view)
+constexpr int kExitUsage = 2;  // the command line is wrong
+
+struct PixelSize {
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+};
+
+// "WxH" with two whole numbers from 1 to 100000 ("1920x1080").
+std::optional<PixelSize> parseSize(std::string_view text);
+// A finite number greater than zero and at most limit.
+std::optional<double> parsePositive(std::string_view text, double limit);
+// A finite number from zero to limit.
+std::optional<double> parseNonNegative(std::string_view text, double limit);
+// A whole number from 0 to 2^64 - 1.
+std::optional<std::uint64_t> parseSeed(std::string_view text);
+
+struct OptionRow {
+    std::string name;      // "--size"
+    std::string valueName; // "WxH"; empty for a flag
+    std::string help;      // one line; empty for an alias that the usage text leaves out
+    // Takes the value (empty for a flag); gives an error message, or nothing when it is good.
+    std::function<std::optional<std::string>(std::string_view value)> apply;
+};
+
+// Applies every argument through the table. Gives the first error, or nothing.
+std::optional<std::string> parseArguments(const std::vector<OptionRow>& table,
+                                          const std::vector<std::string>& arguments);
+
+// "Usage: ...", the summary, and one line per option.
+std::string usageText(std::string_view usageLine, std::string_view summary,
+                      const std::vector<OptionRow>& table);
+
+struct LoadedFigure {
+    std::optional<LoadedZibble> figure;
+    std::string error; // for people, when figure is empty
+};
+
+// A file holding an SVG, a token URI, an eth_call result or a JSON-RPC body, decoded as a fetch
+// would decode it (token id 0).
+LoadedFigure loadFigure(const std::string& path);
+
+} // namespace zibbles::host

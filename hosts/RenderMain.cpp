@@ -1,0 +1,230 @@
+// zibbles-render: runs the saver without a screen and writes its frames as PNG files.
+//
+// Flow of control:
+//   main
+//   ├── parseOptions              usage errors → exit 2, --help → exit 0
+//   ├── makeEnvironment           clock (virtual or monotonic), queue, random, screen, session,
+//   trace ├── ViewRegistry::make        "ZibblesBounceView" of --size points, in a Window of
+//   --scale ├── --figure                  decoded like a fetch and shown at once (current,
+//   refreshSprite) ├── startAnimation ├── each frame                advanceToFrame (leg ends, fetch
+//   results) → Compositor::render │                             → writePng └── stopAnimation one
+//   summary line on stderr
+
+#include "Zibbles/ZibblesBounceView.h"
+#include "hosts/HostEnvironment.h"
+#include "hosts/HostOptions.h"
+#include "hosts/RenderPacing.h"
+#include "platform/Compositor.h"
+#include "platform/PngWriter.h"
+#include "platform/SoftwareFramebuffer.h"
+#include "platform/ViewRegistry.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+namespace {
+
+using namespace zibbles;
+using namespace zibbles::host;
+
+constexpr const char* kProgram = "zibbles-render";
+
+struct RenderOptions {
+    PixelSize size{1920, 1080}; // points
+    double scale = 1.0;
+    double seconds = 10.0;
+    double fps = 30.0;
+    std::optional<std::string> outDir;
+    bool virtualTime = false;
+    std::optional<std::uint64_t> seed;
+    bool preview = false;
+    std::optional<std::string> tracePath;
+    bool noNetwork = false;
+    std::optional<std::string> figurePath;
+    bool help = false;
+};
+
+std::vector<OptionRow> optionTable(RenderOptions& o) {
+    using Error = std::optional<std::string>;
+    auto flag = [](bool& target) {
+        return [&target](std::string_view) -> Error {
+            target = true;
+            return std::nullopt;
+        };
+    };
+    auto text = [](std::optional<std::string>& target) {
+        return [&target](std::string_view v) -> Error {
+            if (v.empty())
+                return "needs a non-empty value";
+            target = std::string(v);
+            return std::nullopt;
+        };
+    };
+    return {
+        {"--size", "WxH", "view size in points (default 1920x1080)",
+         [&](std::string_view v) -> Error {
+             auto size = parseSize(v);
+             if (!size)
+                 return "expected WxH, e.g. 1920x1080";
+             o.size = *size;
+             return std::nullopt;
+         }},
+        {"--scale", "S", "device pixels per point (default 1)",
+         [&](std::string_view v) -> Error {
+             auto scale = parsePositive(v, 8.0);
+             if (!scale)
+                 return "expected a number above 0, at most 8";
+             o.scale = *scale;
+             return std::nullopt;
+         }},
+        {"--seconds", "T", "seconds of animation to run (default 10)",
+         [&](std::string_view v) -> Error {
+             auto seconds = parseNonNegative(v, 7 * 86400.0);
+             if (!seconds)
+                 return "expected a number of seconds from 0 to 604800";
+             o.seconds = *seconds;
+             return std::nullopt;
+         }},
+        {"--fps", "F", "frames per second (default 30)",
+         [&](std::string_view v) -> Error {
+             auto fps = parsePositive(v, 1000.0);
+             if (!fps)
+                 return "expected a number above 0, at most 1000";
+             o.fps = *fps;
+             return std::nullopt;
+         }},
+        {"--out", "DIR", "write frame-00000.png, ... here (made if missing)", text(o.outDir)},
+        {"--virtual-time", "", "run the clock as fast as the work allows", flag(o.virtualTime)},
+        {"--seed", "N", "seed the random source (default: from the OS)",
+         [&](std::string_view v) -> Error {
+             o.seed = parseSeed(v);
+             return o.seed ? Error() : Error("expected a whole number from 0 to 2^64-1");
+         }},
+        {"--preview", "", "make the view as a preview", flag(o.preview)},
+        {"--trace", "FILE", "write the platform's trace as JSON lines", text(o.tracePath)},
+        {"--no-network", "", "fetch nothing", flag(o.noNetwork)},
+        {"--figure", "FILE",
+         "show this figure first (SVG, token URI, eth_call hex or JSON-RPC body)",
+         text(o.figurePath)},
+        {"--help", "", "show this text", flag(o.help)},
+        {"-h", "", "", flag(o.help)},
+    };
+}
+
+std::string usage() {
+    RenderOptions scratch;
+    return usageText(std::string(kProgram) + " [OPTIONS]",
+                     "Runs the saver without a screen and writes its frames as PNG files.",
+                     optionTable(scratch));
+}
+
+int fail(const std::string& message) {
+    std::cerr << kProgram << ": " << message << "\n";
+    return kExitFailed;
+}
+
+std::shared_ptr<ZibblesBounceView> makeView(const platform::Environment& environment,
+                                            const RenderOptions& o) {
+    platform::ViewRegistry registry;
+    registerZibblesBounceView(registry);
+    const platform::Rect frame{
+        {0, 0}, {static_cast<double>(o.size.width), static_cast<double>(o.size.height)}};
+    auto view = std::dynamic_pointer_cast<ZibblesBounceView>(
+        registry.make(ZibblesBounceView::className, environment, frame, o.preview));
+    if (view)
+        view->setWindow(std::make_shared<platform::Window>(o.scale));
+    return view;
+}
+
+std::string framePath(const std::string& dir, std::int64_t index) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame-%05lld.png", static_cast<long long>(index));
+    return (std::filesystem::path(dir) / name).string();
+}
+
+int run(const RenderOptions& o) {
+    if (o.outDir) {
+        std::error_code error;
+        std::filesystem::create_directories(*o.outDir, error);
+        if (error)
+            return fail("cannot make the folder '" + *o.outDir + "': " + error.message());
+    }
+    std::optional<LoadedZibble> figure;
+    if (o.figurePath) {
+        auto loaded = loadFigure(*o.figurePath);
+        if (!loaded.figure)
+            return fail(loaded.error);
+        figure = std::move(loaded.figure);
+    }
+
+    std::shared_ptr<platform::Clock> clock;
+    if (o.virtualTime)
+        clock = std::make_shared<platform::VirtualClock>(0.0);
+    else
+        clock = std::make_shared<platform::MonotonicClock>();
+    auto made = makeEnvironment(
+        {clock, o.seed, o.scale, o.noNetwork ? Network::None : Network::Real, o.tracePath});
+    if (!made.environment)
+        return fail(made.error);
+    const platform::Environment& environment = *made.environment;
+
+    auto view = makeView(environment, o);
+    if (!view || !view->layer())
+        return fail("the view could not be made");
+    if (figure) {
+        view->current = std::move(figure);
+        view->refreshSprite();
+    }
+
+    platform::SoftwareFramebuffer framebuffer(
+        std::llround(static_cast<double>(o.size.width) * o.scale),
+        std::llround(static_cast<double>(o.size.height) * o.scale), o.scale);
+    platform::Compositor compositor;
+    FramePacer pacer(environment.mainQueue, [&view] { return !view->pending.empty(); });
+
+    const auto started = std::chrono::steady_clock::now();
+    const double start = clock->now();
+    const auto frames = std::llround(o.seconds * o.fps);
+    std::int64_t written = 0;
+    view->startAnimation();
+    for (std::int64_t i = 0; i < frames; ++i) {
+        const double t = start + static_cast<double>(i) / o.fps;
+        pacer.advanceTo(t);
+        compositor.render(*view->layer(), t, framebuffer);
+        if (!o.outDir)
+            continue;
+        const auto png = platform::writePng(framePath(*o.outDir, i), *framebuffer.snapshot());
+        if (!png.ok) {
+            view->stopAnimation();
+            return fail("cannot write '" + framePath(*o.outDir, i) + "': " + png.error);
+        }
+        ++written;
+    }
+    view->stopAnimation();
+
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    std::cerr << kProgram << ": " << frames << " frames of " << framebuffer.width() << "x"
+              << framebuffer.height() << " px rendered in " << took.count() << " s, " << written
+              << " written" << (o.outDir ? " to " + *o.outDir : std::string()) << "\n";
+    return kExitOk;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    RenderOptions options;
+    const auto error =
+        parseArguments(optionTable(options), std::vector<std::string>(argv + 1, argv + argc));
+    if (error) {
+        std::cerr << kProgram << ": " << *error << "\nTry '" << kProgram << " --help'.\n";
+        return kExitUsage;
+    }
+    if (options.help) {
+        std::cout << usage();
+        return kExitOk;
+    }
+    return run(options);
+}
