@@ -1,0 +1,4 @@
+# The golden-frame test runs the headless host, so the host must be built first.
+if(TARGET RenderGoldenTest AND TARGET zibbles-render)
+  add_dependencies(RenderGoldenTest zibbles-render)
+endif()
