@@ -1,0 +1,132 @@
+#include "hosts/DesktopLoop.h"
+
+#include "hosts/HostOptions.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+
+namespace zibbles::host {
+namespace {
+
+// The longest sleep while nothing moves: how late a signal's quit flag may be seen.
+constexpr double kIdleWakeup = 0.25; // seconds
+
+bool isQuitEvent(const SDL_Event& event, QuitOn quitOn) {
+    switch (event.type) {
+    case SDL_QUIT:
+        return true;
+    case SDL_WINDOWEVENT:
+        return event.window.event == SDL_WINDOWEVENT_CLOSE;
+    case SDL_KEYDOWN:
+        return quitOn == QuitOn::AnyInput || event.key.keysym.sym == SDLK_ESCAPE;
+    case SDL_MOUSEBUTTONDOWN:
+        return quitOn == QuitOn::AnyInput;
+    default:
+        return false;
+    }
+}
+
+SaverScreen* screenOf(std::vector<SaverScreen>& screens, std::uint32_t windowId) {
+    for (SaverScreen& screen : screens)
+        if (SDL_GetWindowID(screen.window) == windowId)
+            return &screen;
+    return nullptr;
+}
+
+// A new size or lost pixels: the view follows the window's size in points, and the next frame
+// repaints everything.
+bool windowChanged(SaverScreen& screen) {
+    if (!screen.target->windowChanged())
+        return false;
+    const double scale = screen.target->scale();
+    const auto& framebuffer = screen.target->framebuffer();
+    screen.view->setFrameSize({static_cast<double>(framebuffer.width()) / scale,
+                               static_cast<double>(framebuffer.height()) / scale});
+    screen.compositor.invalidate();
+    return true;
+}
+
+enum class Next { Continue, Quit, Fail };
+
+// Handles one event.
+Next handle(const SDL_Event& event, std::vector<SaverScreen>& screens, QuitOn quitOn) {
+    if (isQuitEvent(event, quitOn))
+        return Next::Quit;
+    if (event.type != SDL_WINDOWEVENT)
+        return Next::Continue;
+    SaverScreen* screen = screenOf(screens, event.window.windowID);
+    const auto what = event.window.event;
+    if (!screen || (what != SDL_WINDOWEVENT_SIZE_CHANGED && what != SDL_WINDOWEVENT_EXPOSED))
+        return Next::Continue;
+    if (windowChanged(*screen))
+        return Next::Continue;
+    std::cerr << "zibbles: SDL_GetWindowSurface: " << SDL_GetError() << "\n";
+    return Next::Fail;
+}
+
+bool anythingMoves(const std::vector<SaverScreen>& screens, double t) {
+    for (const SaverScreen& screen : screens)
+        for (const auto& layer : screen.view->layer()->sublayers())
+            if (layer->isAnimating(t))
+                return true;
+    return false;
+}
+
+// Seconds to sleep before the next frame or the next main-queue deadline.
+double sleepBeforeNext(const platform::MainQueue& queue, bool moving, double nextFrame) {
+    const double now = queue.now();
+    double wake = moving ? nextFrame : now + kIdleWakeup;
+    if (const auto deadline = queue.nextDeadline())
+        wake = std::min(wake, *deadline);
+    return std::max(0.0, wake - now);
+}
+
+} // namespace
+
+int runSaverLoop(platform::MainQueue& queue, std::vector<SaverScreen>& screens,
+                 const LoopSettings& settings, const volatile std::sig_atomic_t& quitFlag) {
+    // Posts from other threads (fetch results) wake the wait below.
+    const std::uint32_t wakeEvent = SDL_RegisterEvents(1);
+    queue.setWakeHook([wakeEvent] {
+        SDL_Event event{};
+        event.type = wakeEvent;
+        SDL_PushEvent(&event);
+    });
+    for (SaverScreen& screen : screens)
+        screen.view->startAnimation();
+
+    const double frameInterval = 1.0 / std::clamp(settings.refreshRate, 1.0, 1000.0);
+    double nextFrame = queue.now();
+    Next next = Next::Continue;
+    while (next == Next::Continue && !quitFlag) {
+        queue.runDueTasks();
+        const double now = queue.now();
+        const bool moving = anythingMoves(screens, now);
+        // While something moves, frames keep to the refresh grid. Otherwise every wake-up looks
+        // for changes (a figure that arrived), which costs nothing when there are none.
+        if (!moving || now >= nextFrame) {
+            for (SaverScreen& screen : screens)
+                screen.compositor.render(*screen.view->layer(), now, *screen.target);
+            nextFrame =
+                nextFrame + frameInterval > now ? nextFrame + frameInterval : now + frameInterval;
+        }
+        const double sleep = sleepBeforeNext(queue, moving, nextFrame);
+        SDL_Event event;
+        if (SDL_WaitEventTimeout(&event, static_cast<int>(std::ceil(sleep * 1000.0)))) {
+            do {
+                if (next == Next::Continue)
+                    next = handle(event, screens, settings.quitOn);
+            } while (SDL_PollEvent(&event));
+        }
+    }
+
+    for (SaverScreen& screen : screens)
+        screen.view->stopAnimation();
+    queue.setWakeHook(nullptr);
+    return next == Next::Fail ? kExitFailed : kExitOk;
+}
+
+} // namespace zibbles::host
