@@ -1,13 +1,7 @@
+#include "Zibbles/LegAnimation.h"
 #include "Zibbles/ZibblesBounceView.h"
 
 namespace zibbles {
-
-namespace {
-
-constexpr const char* legKey = "leg";
-constexpr const char* positionKeyPath = "position";
-
-} // namespace
 
 // Main thread only. Plans the leg from position to the first wall ahead and hands it to the
 // layer; the layer calls back when it ends. No leg (too small a view, zero velocity) means the
@@ -24,7 +18,7 @@ void ZibblesBounceView::startNextLeg() {
     legTarget = plan->target;
     const Point endCentre{plan->target.x + 0.5 * s, plan->target.y + 0.5 * s};
 
-    auto animation = platform::BasicAnimation::animationWithKeyPath(positionKeyPath);
+    auto animation = platform::BasicAnimation::animationWithKeyPath(legAnimationKeyPath);
     // The model position, read before it moves to the end below.
     animation->setFromValue(spriteLayer->position());
     animation->setToValue(endCentre);
@@ -36,7 +30,7 @@ void ZibblesBounceView::startNextLeg() {
         transaction.setDisableActions(true);
         spriteLayer->setPosition(endCentre);
     }
-    spriteLayer->addAnimation(animation, legKey);
+    spriteLayer->addAnimation(animation, legAnimationKey);
 }
 
 // Main thread only. A leg reached its wall: bounce, show the next figure, refill, go on.

@@ -1,5 +1,7 @@
 #include "Zibbles/ZibblesBounceView.h"
 
+#include "Zibbles/LegAnimation.h"
+
 #include <algorithm>
 
 namespace zibbles {
@@ -17,7 +19,6 @@ constexpr double minimumSpeed = 1.0; // points per second
 // A start range narrower than this still gets a random start inside it.
 constexpr double minimumStartRange = 1.0; // points
 constexpr double backgroundWhite = 0.1;
-constexpr const char* legKey = "leg";
 
 } // namespace
 
@@ -95,7 +96,7 @@ void ZibblesBounceView::startAnimation() {
 void ZibblesBounceView::stopAnimation() {
     ScreenSaverView::stopAnimation();
     isRunning = false;
-    spriteLayer->removeAnimationForKey(legKey);
+    spriteLayer->removeAnimationForKey(legAnimationKey);
     for (const auto& [tokenId, task] : inflightTasks) {
         if (task) {
             task->cancel();
