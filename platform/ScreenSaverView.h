@@ -4,7 +4,7 @@
 // Implemented features:
 //  [X] Made with a frame and a preview flag, or from an archive (a record of the base's own
 //      state); base initialisation fails (gives false) when the environment lacks a required
-//      service or the frame is not finite.
+//      service or the frame is not finite or has a negative size.
 //  [X] bounds (origin 0,0, the frame's size); the host may resize the view later.
 //  [X] The animation time interval, setWantsLayer / layer (absent until wanted), window (absent
 //      until the host puts the view in one), startAnimation / stopAnimation bookkeeping.
