@@ -1,6 +1,5 @@
-#include "Zibbles/SpriteRaster.h"
+#include "Zibbles/SpriteImage.h"
 #include "Zibbles/ZibblesBounceView.h"
-#include "platform/BitmapContext.h"
 
 namespace zibbles {
 namespace {
@@ -16,24 +15,6 @@ double backingScale(const ZibblesBounceView& view) {
     return kFallbackScale;
 }
 
-// The figure drawn into a fresh bitmap, or nothing when there is nothing to show.
-platform::ImageRef renderFigure(const LoadedZibble& figure, double spriteSize, double scale) {
-    const auto raster = rasterSprite(figure.content, figure.pixels, spriteSize, scale);
-    if (!raster)
-        return nullptr;
-    auto bitmap = platform::BitmapContext::create(raster->side, raster->side);
-    if (!bitmap)
-        return nullptr;
-    bitmap->setShouldAntialias(false);
-    bitmap->setInterpolationQuality(platform::InterpolationQuality::None);
-    for (const RasterFill& fill : raster->fills) {
-        const Color& c = fill.color;
-        bitmap->setFillColor(platform::Color{c.red, c.green, c.blue, c.alpha});
-        bitmap->fillRect(fill.rect);
-    }
-    return bitmap->makeImage();
-}
-
 } // namespace
 
 void ZibblesBounceView::refreshSprite() {
@@ -45,7 +26,9 @@ void ZibblesBounceView::refreshSprite() {
     // Set before anything can fail, so the layer always knows the scale of the figure meant
     // for it.
     spriteLayer->setContentsScale(scale);
-    spriteLayer->setContents(renderFigure(*current, spriteSize, scale));
+    // Null (nothing shown) for a degenerate figure, a side that is not positive or a bitmap
+    // that cannot be made.
+    spriteLayer->setContents(drawSpriteImage(current->content, current->pixels, spriteSize, scale));
 }
 
 } // namespace zibbles
