@@ -11,6 +11,7 @@
 #include "hosts/InspectChain.h"
 #include "hosts/InspectJson.h"
 #include "hosts/InspectOptions.h"
+#include "hosts/InspectRender.h"
 
 #include <cerrno>
 #include <cstring>
@@ -42,11 +43,17 @@ std::optional<std::string> readAll(const std::optional<std::string>& path) {
     return text.str();
 }
 
-int inspectOne(const std::string& input) {
+int inspectOne(const std::string& input, const std::optional<RenderRequest>& render) {
     const Inspection inspection = inspect(input, InputKinds::AnyStage);
     if (!inspection.pixels) {
         std::cerr << "zibbles-inspect: " << inspection.pixels.error.message << "\n";
         return kExitFailed;
+    }
+    if (render) {
+        if (const auto error = renderFigurePng(*inspection.pixels.value, *render)) {
+            std::cerr << "zibbles-inspect: " << *error << "\n";
+            return kExitFailed;
+        }
     }
     std::cout << inspectionJson(inspection) << "\n";
     return kExitDecoded;
@@ -78,8 +85,21 @@ int main(int argc, char** argv) {
         std::cout << usageText();
         return kExitDecoded;
     }
+    std::optional<RenderRequest> render;
+    if (options.renderPath || options.renderSize || options.renderScale) {
+        const RenderRequestOrError checked =
+            options.batch ? RenderRequestOrError{std::nullopt, "--render does not go with --batch"}
+            : !options.renderPath
+                ? RenderRequestOrError{std::nullopt, "--size and --scale go with --render"}
+                : renderRequestOf(*options.renderPath, options.renderSize, options.renderScale);
+        if (!checked.request) {
+            std::cerr << "zibbles-inspect: " << checked.error << "\n" << usageText();
+            return kExitUsage;
+        }
+        render = checked.request;
+    }
     const std::optional<std::string> input = readAll(options.inputPath);
     if (!input)
         return kExitFailed;
-    return options.batch ? inspectBatch(*input) : inspectOne(*input);
+    return options.batch ? inspectBatch(*input) : inspectOne(*input, render);
 }

@@ -18,6 +18,9 @@ const std::vector<OptionRow>& optionTable() {
         {"--help", "", [](Options& o, const std::string&) { o.help = true; }},
         {"-h", "", [](Options& o, const std::string&) { o.help = true; }},
         {"--batch", "", [](Options& o, const std::string&) { o.batch = true; }},
+        {"--render", "FILE.png", [](Options& o, const std::string& v) { o.renderPath = v; }},
+        {"--size", "POINTS", [](Options& o, const std::string& v) { o.renderSize = v; }},
+        {"--scale", "S", [](Options& o, const std::string& v) { o.renderScale = v; }},
     };
     return table;
 }
@@ -62,7 +65,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
 }
 
 std::string usageText() {
-    return "Usage: zibbles-inspect [--batch] [FILE]\n"
+    return "Usage: zibbles-inspect [--batch] [--render FILE.png [--size POINTS] [--scale S]] [FILE]\n"
            "Decodes one token's artwork and prints its rectangles as JSON.\n"
            "\n"
            "FILE (or standard input when absent or '-') holds one of:\n"
@@ -77,6 +80,10 @@ std::string usageText() {
            "  --batch     every line is one JSON-RPC response body or hex result; prints one\n"
            "              JSON line per input line, with \"pixels\":null and an \"error\" on\n"
            "              failure\n"
+           "  --render FILE.png  also draw the figure into FILE.png as the sprite shows it:\n"
+           "              N x N pixels, N = size x scale rounded, transparent margins\n"
+           "  --size POINTS  the sprite's side for --render (default 148.5)\n"
+           "  --scale S   device pixels per point for --render (default 2)\n"
            "  -h, --help  show this text\n"
            "\n"
            "Exit status: 0 when every input decoded, 1 when one did not (the reason, naming\n"

@@ -13,6 +13,10 @@ struct Options {
     bool help = false;
     bool batch = false;
     std::optional<std::string> inputPath; // Standard input when absent or "-".
+    // --render FILE.png [--size POINTS] [--scale S], checked by renderRequestOf.
+    std::optional<std::string> renderPath;
+    std::optional<std::string> renderSize;
+    std::optional<std::string> renderScale;
 };
 
 struct ParsedArguments {

@@ -2,3 +2,6 @@
 if(TARGET RenderGoldenTest AND TARGET zibbles-render)
   add_dependencies(RenderGoldenTest zibbles-render)
 endif()
+if(TARGET InspectRenderTest AND TARGET zibbles-inspect)
+  add_dependencies(InspectRenderTest zibbles-inspect)
+endif()
