@@ -1,11 +1,15 @@
 #include "Zibbles/decode/TokenChain.h"
 #include "Zibbles/ContentBounds.h"
+#include "Zibbles/decode/AbiString.h"
+#include "Zibbles/decode/SvgRects.h"
+#include "Zibbles/decode/TokenUri.h"
 #include "tests/TokenBuilder.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace zibbles {
 namespace {
@@ -86,6 +90,27 @@ TEST(TokenChain, failuresNameTheirStage) {
     const auto good = decodeRpcResponse(rpcBodyOf(goodHex));
     ASSERT_TRUE(good) << good.error.message;
     EXPECT_EQ(good.value->size(), 1u);
+}
+
+// Fetch completions decode on the session's thread, several at once; the expressions are built
+// on first use by whichever thread gets there first. Run under TSan to see a race.
+TEST(TokenChain, decodesOnSeveralThreadsAtOnce) {
+    const std::string body = readFile("golden-24x24.rpc.json");
+    const std::vector<Pixel> expected = expectedGoldenPixels();
+    std::vector<int> matches(4, 0);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < matches.size(); ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 10; ++i) {
+                const auto decoded = decodeRpcResponse(body);
+                const auto svg = decodeDataURIToSVG(*decodeAbiString(*rpcResultOf(body).value));
+                matches[t] +=
+                    decoded && *decoded.value == expected && parsePixelsWithRegex(*svg) == expected;
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(matches, std::vector<int>(4, 10));
 }
 
 } // namespace
