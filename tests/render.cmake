@@ -5,3 +5,8 @@ endif()
 if(TARGET InspectRenderTest AND TARGET zibbles-inspect)
   add_dependencies(InspectRenderTest zibbles-inspect)
 endif()
+# The headless host's pacing is tested on its own, from the host's source.
+if(TARGET FramePacerTest)
+  target_sources(FramePacerTest PRIVATE ${PROJECT_SOURCE_DIR}/hosts/RenderPacing.cpp)
+  target_include_directories(FramePacerTest PRIVATE ${PROJECT_SOURCE_DIR})
+endif()
