@@ -1,0 +1,227 @@
+#include "platform/HttpCurlTransfer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zibbles::platform {
+
+namespace {
+
+constexpr double defaultTimeoutSeconds = 60.0;
+
+HttpError errorOf(HttpErrorCode code, std::string detail) {
+    return HttpError{static_cast<long>(code), std::move(detail)};
+}
+
+// A line break or a control character would let a caller's text start a header of its own.
+bool isUnsafeInHeader(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && c != '\t') || byte == 0x7f;
+    });
+}
+
+bool isToken(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte > 0x20 && byte < 0x7f && c != ':' && c != '(' && c != ')' && c != ',' &&
+               c != '"' && c != ';' && c != '/' && c != '[' && c != ']' && c != '{' && c != '}';
+    });
+}
+
+HttpErrorCode codeForCurl(CURLcode result) {
+    switch (result) {
+    case CURLE_OPERATION_TIMEDOUT:
+        return HttpErrorCode::TimedOut;
+    case CURLE_URL_MALFORMAT:
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        return HttpErrorCode::BadURL;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+        return HttpErrorCode::CannotConnect;
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+        return HttpErrorCode::NetworkConnectionLost;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_USE_SSL_FAILED:
+        return HttpErrorCode::SecureConnectionFailed;
+    case CURLE_FILESIZE_EXCEEDED:
+        return HttpErrorCode::ResponseTooLarge;
+    default:
+        return HttpErrorCode::Unknown;
+    }
+}
+
+} // namespace
+
+CurlTransfer::CurlTransfer(HttpRequest request, HttpCompletion completion)
+    : request_(std::move(request)), completion_(std::move(completion)) {
+    const double t = request_.timeoutInterval;
+    // As the platform this imitates does, a timeout that is not a positive number means the
+    // default rather than "never".
+    timeoutSeconds_ = std::isfinite(t) && t > 0.0 ? t : defaultTimeoutSeconds;
+}
+
+CurlTransfer::~CurlTransfer() {
+    if (easy_)
+        curl_easy_cleanup(easy_);
+    curl_slist_free_all(headers_);
+}
+
+std::optional<HttpError> CurlTransfer::prepare(const CurlSettings& settings) {
+    started_ = std::chrono::steady_clock::now();
+    lastActivity_ = started_;
+    if (request_.url.find('\0') != std::string::npos || !isValidURL(request_.url))
+        return errorOf(HttpErrorCode::BadURL, "not a URL: " + request_.url);
+    easy_ = curl_easy_init();
+    if (!easy_)
+        return errorOf(HttpErrorCode::Unknown, "curl_easy_init failed");
+    curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorText_);
+    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    if (curl_easy_setopt(easy_, CURLOPT_URL, request_.url.c_str()) != CURLE_OK)
+        return errorOf(HttpErrorCode::BadURL, "not a URL: " + request_.url);
+    const auto connectMillis = static_cast<long>(std::ceil(timeoutSeconds_ * 1000.0));
+    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, std::max(connectMillis, 1L));
+    curl_easy_setopt(easy_, CURLOPT_MAXFILESIZE_LARGE,
+                     static_cast<curl_off_t>(HttpSession::maxBodyBytes));
+    configureSecurity(settings);
+    configureCallbacks();
+    if (auto error = configureMethodAndBody())
+        return error;
+    return configureHeaders();
+}
+
+void CurlTransfer::configureSecurity(const CurlSettings& settings) {
+    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!settings.caFile.empty())
+        curl_easy_setopt(easy_, CURLOPT_CAINFO, settings.caFile.c_str());
+}
+
+void CurlTransfer::configureCallbacks() {
+    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &CurlTransfer::onBody);
+    curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &CurlTransfer::onHeader);
+    curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &CurlTransfer::onProgress);
+    curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
+}
+
+std::optional<HttpError> CurlTransfer::configureMethodAndBody() {
+    const std::string& method = request_.method;
+    if (!isToken(method))
+        return errorOf(HttpErrorCode::Unknown, "not an HTTP method: " + method);
+    if (method == "HEAD") {
+        curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L);
+    } else if (method == "POST" || !request_.body.empty()) {
+        // The request outlives the transfer's use of these bytes, so curl need not copy them.
+        curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, request_.body.data());
+        curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(request_.body.size()));
+    }
+    // A body would make curl say POST; any other verb, or a GET with a body, is named outright.
+    const bool curlNamesIt =
+        method == "POST" || method == "HEAD" || (method == "GET" && request_.body.empty());
+    if (!curlNamesIt)
+        curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
+    return std::nullopt;
+}
+
+std::optional<HttpError> CurlTransfer::configureHeaders() {
+    for (const auto& [name, value] : request_.headers) {
+        if (!isToken(name) || isUnsafeInHeader(value))
+            return errorOf(HttpErrorCode::Unknown, "unsafe header: " + name);
+        const std::string line = value.empty() ? name + ";" : name + ": " + value;
+        headers_ = curl_slist_append(headers_, line.c_str());
+    }
+    // Waiting for "100 Continue" would only delay a small body.
+    headers_ = curl_slist_append(headers_, "Expect:");
+    curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers_);
+    return std::nullopt;
+}
+
+double CurlTransfer::millisecondsSinceStart() const {
+    const auto elapsed = std::chrono::steady_clock::now() - started_;
+    return std::chrono::duration<double, std::milli>(elapsed).count();
+}
+
+SteadyTime CurlTransfer::idleDeadline() const {
+    const auto timeout = std::chrono::duration<double>(timeoutSeconds_);
+    return lastActivity_ + std::chrono::duration_cast<SteadyTime::duration>(timeout);
+}
+
+std::optional<HttpError> CurlTransfer::errorFor(CURLcode result) const {
+    if (result == CURLE_OK)
+        return std::nullopt;
+    std::string detail = errorText_[0] ? errorText_ : curl_easy_strerror(result);
+    if (bodyTooLarge_)
+        return errorOf(HttpErrorCode::ResponseTooLarge, "the body is larger than 16 MiB");
+    return errorOf(codeForCurl(result), std::move(detail));
+}
+
+long CurlTransfer::statusCode() const {
+    long status = 0;
+    if (easy_)
+        curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
+    return status;
+}
+
+void CurlTransfer::complete(std::optional<std::string> body, std::optional<HttpResponse> response,
+                            std::optional<HttpError> error) {
+    if (completed_.exchange(true))
+        return;
+    HttpCompletion completion = std::move(completion_);
+    completion_ = nullptr;
+    if (completion)
+        completion(std::move(body), response, std::move(error));
+}
+
+std::size_t CurlTransfer::onBody(char* data, std::size_t size, std::size_t count, void* self) {
+    auto& transfer = *static_cast<CurlTransfer*>(self);
+    const std::size_t bytes = size * count;
+    transfer.touch();
+    // Refusing the bytes (a short count) makes curl end the transfer with a write error.
+    if (bytes > HttpSession::maxBodyBytes - transfer.body_.size()) {
+        transfer.bodyTooLarge_ = true;
+        return 0;
+    }
+    transfer.body_.append(data, bytes);
+    return bytes;
+}
+
+std::size_t CurlTransfer::onHeader(char*, std::size_t size, std::size_t count, void* self) {
+    static_cast<CurlTransfer*>(self)->touch();
+    return size * count;
+}
+
+int CurlTransfer::onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t sent) {
+    // A large body going out slowly is progress too, not silence.
+    auto& transfer = *static_cast<CurlTransfer*>(self);
+    if (sent != transfer.bytesSent_) {
+        transfer.bytesSent_ = sent;
+        transfer.touch();
+    }
+    return 0;
+}
+
+} // namespace zibbles::platform

@@ -1,0 +1,82 @@
+#pragma once
+
+// One transfer of the curl session: the request, its easy handle, what has arrived so far, and the
+// completion it owes. Everything but the two flags and complete() belongs to the session thread.
+
+#include "platform/HttpSession.h"
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace zibbles::platform {
+
+using SteadyTime = std::chrono::steady_clock::time_point;
+
+// What every transfer of one session shares, read once when the session is made.
+struct CurlSettings {
+    std::string caFile; // SSL_CERT_FILE, or empty for the system store
+};
+
+class CurlTransfer {
+  public:
+    CurlTransfer(HttpRequest request, HttpCompletion completion);
+    ~CurlTransfer();
+    CurlTransfer(const CurlTransfer&) = delete;
+    CurlTransfer& operator=(const CurlTransfer&) = delete;
+
+    // Session thread. Makes and configures the easy handle and starts the idle clock; an error
+    // when the request cannot be sent at all.
+    std::optional<HttpError> prepare(const CurlSettings& settings);
+    CURL* handle() const { return easy_; }
+    const HttpRequest& request() const { return request_; }
+    std::size_t bytesReceived() const { return body_.size(); }
+    double millisecondsSinceStart() const;
+
+    // Session thread. When it will have received nothing for its timeout interval.
+    SteadyTime idleDeadline() const;
+
+    // Session thread. The error for a transfer that curl ended with result, or none when the
+    // body arrived whole. The HTTP status is not an error.
+    std::optional<HttpError> errorFor(CURLcode result) const;
+    // Session thread. The status of the answer, 0 when none came.
+    long statusCode() const;
+    // Session thread. Hands the body over; the transfer keeps none.
+    std::string takeBody() { return std::move(body_); }
+
+    // Any thread. Runs the completion the first time only, then lets it go.
+    void complete(std::optional<std::string> body, std::optional<HttpResponse> response,
+                  std::optional<HttpError> error);
+
+    std::atomic<bool> resumed{false};
+    std::atomic<bool> cancelRequested{false};
+
+  private:
+    std::optional<HttpError> configureMethodAndBody();
+    std::optional<HttpError> configureHeaders();
+    void configureSecurity(const CurlSettings& settings);
+    void configureCallbacks();
+    void touch() { lastActivity_ = std::chrono::steady_clock::now(); }
+
+    static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* self);
+    static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* self);
+    static int onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t sent);
+
+    HttpRequest request_;
+    HttpCompletion completion_;
+    std::atomic<bool> completed_{false};
+    CURL* easy_ = nullptr;
+    curl_slist* headers_ = nullptr;
+    char errorText_[CURL_ERROR_SIZE] = {};
+    std::string body_;
+    bool bodyTooLarge_ = false;
+    curl_off_t bytesSent_ = 0;
+    double timeoutSeconds_ = 60.0;
+    SteadyTime started_{};
+    SteadyTime lastActivity_{};
+};
+
+} // namespace zibbles::platform

@@ -1,0 +1,27 @@
+#pragma once
+
+// The URL session over libcurl's multi interface.
+// Implemented features:
+//  [X] One session thread runs every transfer and every completion; resume and cancel post to it
+//      and wake it, so both return at once from any thread.
+//  [X] The idle timeout is measured from the last byte in either direction with a monotonic
+//      clock, so fractions of a second work; connecting counts as idle.
+//  [X] http and https only; TLS peers and host names verified against the system store, or
+//      against SSL_CERT_FILE when it is set (read once, when the session is made).
+//  [X] Destroying the session cancels what still runs (each completion runs once, with
+//      Cancelled) and joins the thread. A task resumed after that completes at once, on the
+//      caller's thread, with Cancelled.
+//  [X] Trace: "request.sent" {token, url} and "request.finished" {token, outcome, status, bytes,
+//      ms}, outcome one of "ok", "cancelled", "timeout", "error".
+//  [ ] Redirects are not followed; a 3xx answer is handed over like any other status.
+
+#include "platform/HttpSession.h"
+
+#include <memory>
+
+namespace zibbles::platform {
+
+// Any thread.
+std::shared_ptr<HttpSession> makeCurlSession(std::shared_ptr<Trace> trace = nullptr);
+
+} // namespace zibbles::platform

@@ -1,0 +1,352 @@
+#include "platform/HttpSessionCurl.h"
+#include "platform/Clock.h"
+#include "platform/Trace.h"
+#include "support/LoopbackServer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace zibbles::platform {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::LoopbackServer;
+using testing::RefusingPort;
+
+// Every call of one task's completion, and where it ran.
+class Completions {
+  public:
+    HttpCompletion handler() {
+        return [this](std::optional<std::string> body, std::optional<HttpResponse> response,
+                      std::optional<HttpError> error) {
+            std::lock_guard lock(mutex_);
+            calls_.push_back(
+                {std::move(body), response, std::move(error), std::this_thread::get_id()});
+            done_.notify_all();
+        };
+    }
+
+    struct Call {
+        std::optional<std::string> body;
+        std::optional<HttpResponse> response;
+        std::optional<HttpError> error;
+        std::thread::id thread;
+    };
+
+    // The first call, waiting at most bound for it; fails the test when none comes.
+    Call first(std::chrono::milliseconds bound = 10s) {
+        std::unique_lock lock(mutex_);
+        if (!done_.wait_for(lock, bound, [&] { return !calls_.empty(); })) {
+            ADD_FAILURE() << "the completion never ran";
+            return {};
+        }
+        return calls_.front();
+    }
+    std::size_t count() const {
+        std::lock_guard lock(mutex_);
+        return calls_.size();
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::condition_variable done_;
+    std::vector<Call> calls_;
+};
+
+HttpRequest get(std::string url, double timeout = 10.0) {
+    HttpRequest request;
+    request.url = std::move(url);
+    request.timeoutInterval = timeout;
+    return request;
+}
+
+long codeOf(const Completions::Call& call) {
+    return call.error ? call.error->code : 0;
+}
+
+constexpr long kCancelled = static_cast<long>(HttpErrorCode::Cancelled);
+constexpr long kTimedOut = static_cast<long>(HttpErrorCode::TimedOut);
+
+// Streams `total` bytes in 64 KiB chunks, counting what actually went out.
+void streamBytes(httplib::Response& response, std::size_t total, std::atomic<std::size_t>& sent,
+                 bool announceLength) {
+    const auto provider = [total, &sent](std::size_t offset, httplib::DataSink& sink) {
+        static const std::string chunk(64 * 1024, 'z');
+        if (offset >= total) {
+            sink.done();
+            return true;
+        }
+        const std::size_t n = std::min(chunk.size(), total - offset);
+        if (!sink.write(chunk.data(), n))
+            return false;
+        sent += n;
+        return true;
+    };
+    if (announceLength)
+        response.set_content_provider(
+            total, "application/octet-stream",
+            [provider](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                return provider(offset, sink);
+            });
+    else
+        response.set_chunked_content_provider("application/octet-stream", provider);
+}
+
+class HttpSessionCurlTest : public ::testing::Test {
+  protected:
+    LoopbackServer server;
+    std::shared_ptr<Trace> trace = Trace::inMemory(std::make_shared<MonotonicClock>());
+    std::shared_ptr<HttpSession> session = makeCurlSession(trace);
+
+    std::shared_ptr<DataTask> start(HttpRequest request, Completions& completions) {
+        auto task = session->dataTask(std::move(request), completions.handler());
+        task->resume();
+        return task;
+    }
+};
+
+TEST_F(HttpSessionCurlTest, DeliversBodyAndStatusOffTheCallingThread) {
+    for (int status : {200, 201, 404, 500}) {
+        server.handle([status](const httplib::Request&, httplib::Response& response) {
+            response.status = status;
+            response.set_content("answer " + std::to_string(status), "text/plain");
+        });
+        Completions completions;
+        start(get(server.url("/x")), completions);
+        const auto call = completions.first();
+        EXPECT_FALSE(call.error) << status;
+        EXPECT_EQ(call.body, "answer " + std::to_string(status));
+        ASSERT_TRUE(call.response);
+        EXPECT_EQ(call.response->statusCode, status);
+        EXPECT_NE(call.thread, std::this_thread::get_id());
+        EXPECT_EQ(completions.count(), 1u);
+    }
+}
+
+TEST_F(HttpSessionCurlTest, SendsMethodHeadersAndBody) {
+    server.handle([](const httplib::Request&, httplib::Response& response) {
+        response.set_content("{}", "application/json");
+    });
+    HttpRequest request = get(server.url("/rpc"));
+    request.method = "POST";
+    request.headers = {{"Content-Type", "application/json"}, {"X-Probe", "7"}};
+    request.body = R"({"jsonrpc":"2.0"})";
+    Completions completions;
+    start(request, completions);
+    EXPECT_FALSE(completions.first().error);
+
+    ASSERT_EQ(server.requestCount(), 1u);
+    const auto received = server.requests().front();
+    EXPECT_EQ(received.method, "POST");
+    EXPECT_EQ(received.path, "/rpc");
+    EXPECT_EQ(received.body, request.body);
+    EXPECT_EQ(received.header("Content-Type"), "application/json");
+    EXPECT_EQ(received.header("X-Probe"), "7");
+    EXPECT_EQ(received.header("Expect"), "");
+}
+
+TEST_F(HttpSessionCurlTest, StalledServerTimesOut) {
+    server.handle([this](const httplib::Request&, httplib::Response&) { server.stall(); });
+    Completions completions;
+    const auto began = std::chrono::steady_clock::now();
+    start(get(server.url(), 0.3), completions);
+    const auto call = completions.first();
+    const auto waited = std::chrono::steady_clock::now() - began;
+    EXPECT_EQ(codeOf(call), kTimedOut);
+    EXPECT_FALSE(call.body);
+    EXPECT_GE(waited, 300ms);
+}
+
+TEST_F(HttpSessionCurlTest, BytesArrivingKeepTheRequestAlive) {
+    // Twelve bytes, one every 100 ms: far longer than the 0.4 s timeout in all, never that idle.
+    server.handle([](const httplib::Request&, httplib::Response& response) {
+        response.set_chunked_content_provider("text/plain",
+                                              [](std::size_t offset, httplib::DataSink& sink) {
+                                                  if (offset >= 12) {
+                                                      sink.done();
+                                                      return true;
+                                                  }
+                                                  std::this_thread::sleep_for(100ms);
+                                                  return sink.write("b", 1);
+                                              });
+    });
+    Completions completions;
+    start(get(server.url(), 0.4), completions);
+    const auto call = completions.first();
+    EXPECT_FALSE(call.error) << call.error->detail;
+    EXPECT_EQ(call.body, std::string(12, 'b'));
+}
+
+TEST_F(HttpSessionCurlTest, RefusedConnectionFails) {
+    RefusingPort refusing;
+    Completions completions;
+    start(get(refusing.url()), completions);
+    EXPECT_EQ(codeOf(completions.first()), static_cast<long>(HttpErrorCode::CannotConnect));
+}
+
+TEST_F(HttpSessionCurlTest, RejectsWhatCannotBeSentSafely) {
+    struct Case {
+        const char* what;
+        HttpRequest request;
+        HttpErrorCode code;
+    };
+    HttpRequest injected = get(server.url());
+    injected.headers = {{"X-A", "1\r\nX-Injected: 1"}};
+    HttpRequest badMethod = get(server.url());
+    badMethod.method = "GET /other HTTP/1.1\r\n";
+    const Case cases[] = {
+        {"no scheme", get("127.0.0.1/"), HttpErrorCode::BadURL},
+        {"not http", get("file:///etc/passwd"), HttpErrorCode::BadURL},
+        {"ftp", get("ftp://127.0.0.1/"), HttpErrorCode::BadURL},
+        {"space", get("http://127.0.0.1/a b"), HttpErrorCode::BadURL},
+        {"header with a line break", injected, HttpErrorCode::Unknown},
+        {"method with a line break", badMethod, HttpErrorCode::Unknown},
+    };
+    for (const Case& c : cases) {
+        Completions completions;
+        start(c.request, completions);
+        EXPECT_EQ(codeOf(completions.first()), static_cast<long>(c.code)) << c.what;
+    }
+    EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(HttpSessionCurlTest, CancelWhileRunningCompletesOnceAsCancelled) {
+    server.handle([this](const httplib::Request&, httplib::Response&) { server.stall(); });
+    Completions completions;
+    const auto task = start(get(server.url()), completions);
+    ASSERT_TRUE(server.waitForStalled(1));
+    task->cancel();
+    task->cancel();
+    const auto call = completions.first();
+    EXPECT_EQ(codeOf(call), kCancelled);
+    EXPECT_FALSE(call.body);
+    server.release();
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(completions.count(), 1u);
+}
+
+TEST_F(HttpSessionCurlTest, CancelBeforeResumeCompletesAsCancelledWithoutSending) {
+    Completions completions;
+    const auto task = session->dataTask(get(server.url()), completions.handler());
+    task->cancel();
+    EXPECT_EQ(completions.count(), 0u);
+    task->resume();
+    EXPECT_EQ(codeOf(completions.first()), kCancelled);
+    EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(HttpSessionCurlTest, CancelAfterCompletionIsHarmless) {
+    server.handle([](const httplib::Request&, httplib::Response& response) {
+        response.set_content("done", "text/plain");
+    });
+    Completions completions;
+    const auto task = start(get(server.url()), completions);
+    EXPECT_EQ(completions.first().body, "done");
+    task->cancel();
+    task->resume();
+    task->cancel();
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(completions.count(), 1u);
+}
+
+TEST_F(HttpSessionCurlTest, BodyOverTheCapFailsBeforeItAllArrives) {
+    constexpr std::size_t total = 64u * 1024u * 1024u;
+    for (bool announceLength : {false, true}) {
+        std::atomic<std::size_t> sent{0};
+        server.handle([&](const httplib::Request&, httplib::Response& response) {
+            streamBytes(response, total, sent, announceLength);
+        });
+        Completions completions;
+        start(get(server.url()), completions);
+        const auto call = completions.first(30s);
+        EXPECT_EQ(codeOf(call), static_cast<long>(HttpErrorCode::ResponseTooLarge))
+            << "announced length: " << announceLength;
+        EXPECT_FALSE(call.body);
+        EXPECT_LT(sent.load(), total / 2) << "announced length: " << announceLength;
+    }
+}
+
+TEST_F(HttpSessionCurlTest, BodyOfExactlyTheCapArrives) {
+    std::atomic<std::size_t> sent{0};
+    server.handle([&](const httplib::Request&, httplib::Response& response) {
+        streamBytes(response, HttpSession::maxBodyBytes, sent, false);
+    });
+    Completions completions;
+    start(get(server.url()), completions);
+    const auto call = completions.first(30s);
+    ASSERT_TRUE(call.body);
+    EXPECT_EQ(call.body->size(), HttpSession::maxBodyBytes);
+}
+
+TEST_F(HttpSessionCurlTest, ManyTasksAtOnceEachCompleteOnceWithTheirOwnAnswer) {
+    server.handle([](const httplib::Request& request, httplib::Response& response) {
+        response.set_content(request.path, "text/plain");
+    });
+    constexpr int count = 40;
+    std::vector<Completions> completions(count);
+    std::vector<std::shared_ptr<DataTask>> tasks;
+    for (int i = 0; i < count; ++i)
+        tasks.push_back(start(get(server.url("/" + std::to_string(i))), completions[i]));
+    for (int i = 0; i < count; ++i)
+        EXPECT_EQ(completions[i].first().body, "/" + std::to_string(i));
+    for (const auto& c : completions)
+        EXPECT_EQ(c.count(), 1u);
+}
+
+TEST_F(HttpSessionCurlTest, DestroyingTheSessionCancelsWhatRuns) {
+    server.handle([this](const httplib::Request&, httplib::Response&) { server.stall(); });
+    std::vector<Completions> completions(3);
+    std::vector<std::shared_ptr<DataTask>> tasks;
+    for (auto& c : completions)
+        tasks.push_back(start(get(server.url()), c));
+    ASSERT_TRUE(server.waitForStalled(3));
+    session.reset();
+    for (auto& c : completions) {
+        EXPECT_EQ(c.count(), 1u);
+        EXPECT_EQ(codeOf(c.first()), kCancelled);
+    }
+    // A task outliving its session still completes once, as cancelled.
+    tasks.front()->cancel();
+    Completions late;
+    const auto survivor = makeCurlSession()->dataTask(get(server.url()), late.handler());
+    survivor->resume();
+    EXPECT_EQ(codeOf(late.first()), kCancelled);
+}
+
+TEST_F(HttpSessionCurlTest, TracesEachRequestSentAndFinished) {
+    server.handle([](const httplib::Request&, httplib::Response& response) {
+        response.set_content("abc", "text/plain");
+    });
+    HttpRequest request = get(server.url("/t"));
+    request.traceLabel = "42";
+    Completions completions;
+    start(request, completions);
+    completions.first();
+    session.reset(); // the finished line is written before the completion runs
+    const auto lines = trace->lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find(R"("event":"request.sent")"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find(R"("token":"42")"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find(server.url("/t")), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find(R"("event":"request.finished")"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find(R"("outcome":"ok")"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find(R"("status":200)"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find(R"("bytes":3)"), std::string::npos) << lines[1];
+}
+
+TEST(IsValidURL, NeedsASchemeAndAHost) {
+    for (const char* text : {"http://127.0.0.1:8545", "https://rpc.example.org/v1?key=a",
+                             "http://localhost/", "gopher://host"})
+        EXPECT_TRUE(isValidURL(text)) << text;
+    for (const char* text : {"", "127.0.0.1:8545", "http://", "http:///path", "file:///etc/passwd",
+                             "http://a b/", "://host", "not a url"})
+        EXPECT_FALSE(isValidURL(text)) << text;
+}
+
+} // namespace
+} // namespace zibbles::platform

@@ -1,0 +1,164 @@
+#pragma once
+
+// A real HTTP server on 127.0.0.1 for tests: one scriptable handler for every method and path, a
+// record of what arrived, and handlers that stall until released. Header-only.
+
+#include <httplib.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zibbles::testing {
+
+struct ReceivedRequest {
+    std::string method;
+    std::string path;
+    httplib::Headers headers; // names compare without regard to case
+    std::string body;
+
+    std::string header(const std::string& name) const {
+        const auto found = headers.find(name);
+        return found == headers.end() ? std::string() : found->second;
+    }
+};
+
+class LoopbackServer {
+  public:
+    using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
+
+    LoopbackServer() {
+        // Enough workers that many stalled handlers never keep a new request waiting.
+        server_.new_task_queue = [] { return new httplib::ThreadPool(32); };
+        server_.set_keep_alive_timeout(1);
+        const auto route = [this](const httplib::Request& request, httplib::Response& response) {
+            serve(request, response);
+        };
+        server_.Get(".*", route);
+        server_.Post(".*", route);
+        server_.Put(".*", route);
+        server_.Delete(".*", route);
+        server_.Patch(".*", route);
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        if (port_ <= 0)
+            throw std::runtime_error("LoopbackServer: cannot bind 127.0.0.1");
+        // The socket already listens: connections made before the loop runs simply queue.
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        // stop() does nothing before the loop runs, so a quick test could leave it waiting.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!server_.is_running() && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+
+    ~LoopbackServer() {
+        release();
+        server_.stop();
+        thread_.join();
+    }
+
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+    int port() const { return port_; }
+    std::string url(const std::string& path = "/") const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
+
+    // Any thread. Replaces the handler for requests that arrive from now on. The default answers
+    // 404 with an empty body.
+    void handle(Handler handler) {
+        std::lock_guard lock(mutex_);
+        handler_ = std::move(handler);
+    }
+
+    // Handler threads. Blocks until release() or the server goes, at most bound.
+    void stall(std::chrono::milliseconds bound = std::chrono::seconds(30)) {
+        std::unique_lock lock(mutex_);
+        ++stalled_;
+        wake_.notify_all();
+        wake_.wait_for(lock, bound, [this] { return released_; });
+        --stalled_;
+    }
+    // Any thread. Ends every stall, now and later.
+    void release() {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+        wake_.notify_all();
+    }
+    // Any thread. Waits until count handlers are stalled at once, at most bound.
+    bool waitForStalled(int count, std::chrono::milliseconds bound = std::chrono::seconds(10)) {
+        std::unique_lock lock(mutex_);
+        return wake_.wait_for(lock, bound, [&] { return stalled_ >= count; });
+    }
+
+    std::vector<ReceivedRequest> requests() const {
+        std::lock_guard lock(mutex_);
+        return received_;
+    }
+    std::size_t requestCount() const {
+        std::lock_guard lock(mutex_);
+        return received_.size();
+    }
+
+  private:
+    void serve(const httplib::Request& request, httplib::Response& response) {
+        Handler handler;
+        {
+            std::lock_guard lock(mutex_);
+            received_.push_back({request.method, request.path, request.headers, request.body});
+            handler = handler_;
+            wake_.notify_all();
+        }
+        if (handler)
+            handler(request, response);
+        else
+            response.status = 404;
+    }
+
+    httplib::Server server_;
+    int port_ = 0;
+    std::thread thread_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    Handler handler_;
+    std::vector<ReceivedRequest> received_;
+    int stalled_ = 0;
+    bool released_ = false;
+};
+
+// A loopback port that refuses connections for as long as this lives: bound, never listening.
+class RefusingPort {
+  public:
+    RefusingPort() : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (socket_ < 0 || ::bind(socket_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            throw std::runtime_error("RefusingPort: cannot bind 127.0.0.1");
+        port_ = ntohs(address.sin_port);
+    }
+    ~RefusingPort() { ::close(socket_); }
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+
+    std::string url(const std::string& path = "/") const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
+
+  private:
+    int socket_;
+    int port_ = 0;
+};
+
+} // namespace zibbles::testing
