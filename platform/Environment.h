@@ -10,6 +10,7 @@
 #include "platform/Trace.h"
 
 #include <memory>
+#include <string>
 
 namespace zibbles::platform {
 
@@ -19,6 +20,12 @@ struct Environment {
     std::shared_ptr<HttpSession> session;    // may be null: then no request is ever started
     std::shared_ptr<Screen> mainScreen;      // may be null: no screen
     std::shared_ptr<Trace> trace;            // may be null: no trace
+
+    // For tests and hosts: the JSON-RPC endpoint to ask instead of the build's (empty: the
+    // build's endpoint).
+    std::string endpointOverride;
+    // For tests: the fetch's timeout in seconds instead of the build's 12 (0: the build's).
+    double requestTimeoutOverride = 0.0;
 };
 
 } // namespace zibbles::platform
