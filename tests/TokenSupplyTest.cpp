@@ -239,8 +239,12 @@ class TokenSupplyOnLoopback : public ::testing::Test {
             response.set_content(tokenUriAnswer(requestedId(request.body)), "application/json");
         });
     }
+    // Every request waits for server.release(), then is answered with its token.
     void stallEveryRequest() {
-        server.handle([this](const httplib::Request&, httplib::Response&) { server.stall(); });
+        server.handle([this](const httplib::Request& request, httplib::Response& response) {
+            server.stall();
+            response.set_content(tokenUriAnswer(requestedId(request.body)), "application/json");
+        });
     }
 
     std::shared_ptr<ZibblesBounceView> makeView() {
@@ -334,9 +338,9 @@ TEST_F(TokenSupplyOnLoopback, AWantedSwapShowsTheNextArrivalAtOnce) {
         ASSERT_TRUE(finishLeg(*view));
     ASSERT_TRUE(view->wantsSwap) << "the queue ran dry";
     EXPECT_EQ(view->pending.size(), 4u);
+    ASSERT_TRUE(server.waitForStalled(4));
     const TokenId shown = view->current->tokenId;
 
-    answerEveryToken();
     server.release();
     ASSERT_TRUE(pumpUntil([&] { return view->current->tokenId != shown; }));
     EXPECT_FALSE(view->wantsSwap);
@@ -425,7 +429,6 @@ TEST_F(TokenSupplyOnLoopback, AViewReleasedWithFetchesInFlightIsLeftAlone) {
     std::weak_ptr<ZibblesBounceView> gone = view;
     view.reset();
     EXPECT_TRUE(gone.expired());
-    answerEveryToken();
     server.release();
     ASSERT_TRUE(pumpUntil([&] { return finishedRequests("ok") == 5; }));
     std::this_thread::sleep_for(20ms);
