@@ -8,6 +8,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -337,6 +339,103 @@ TEST_F(HttpSessionCurlTest, TracesEachRequestSentAndFinished) {
     EXPECT_NE(lines[1].find(R"("outcome":"ok")"), std::string::npos) << lines[1];
     EXPECT_NE(lines[1].find(R"("status":200)"), std::string::npos) << lines[1];
     EXPECT_NE(lines[1].find(R"("bytes":3)"), std::string::npos) << lines[1];
+}
+
+// A self-signed certificate made by the openssl tool for one subjectAltName, in a fresh folder.
+class SelfSignedCertificate {
+  public:
+    explicit SelfSignedCertificate(const std::string& subjectAltName) {
+        char pattern[] = "/tmp/zibbles-tls-XXXXXX";
+        if (!mkdtemp(pattern))
+            return;
+        folder_ = pattern;
+        const std::string command =
+            "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=zibbles-test -addext "
+            "subjectAltName=" +
+            subjectAltName + " -keyout " + key() + " -out " + certificate() + " 2>/dev/null";
+        made_ = std::system(command.c_str()) == 0;
+    }
+    ~SelfSignedCertificate() {
+        if (!folder_.empty())
+            std::filesystem::remove_all(folder_);
+    }
+    bool made() const { return made_; }
+    std::string certificate() const { return folder_ + "/cert.pem"; }
+    std::string key() const { return folder_ + "/key.pem"; }
+
+  private:
+    std::string folder_;
+    bool made_ = false;
+};
+
+// SSL_CERT_FILE set (or unset) for the life of this object.
+class CertFileVariable {
+  public:
+    explicit CertFileVariable(const std::string* value) {
+        if (const char* old = std::getenv("SSL_CERT_FILE"))
+            old_ = old;
+        if (value)
+            setenv("SSL_CERT_FILE", value->c_str(), 1);
+        else
+            unsetenv("SSL_CERT_FILE");
+    }
+    ~CertFileVariable() {
+        if (old_)
+            setenv("SSL_CERT_FILE", old_->c_str(), 1);
+        else
+            unsetenv("SSL_CERT_FILE");
+    }
+
+  private:
+    std::optional<std::string> old_;
+};
+
+TEST(HttpSessionCurlTls, VerifiesThePeerAndItsName) {
+    const struct {
+        const char* what;
+        const char* subjectAltName;
+        bool trusted;
+        long code;
+    } cases[] = {
+        {"untrusted issuer", "IP:127.0.0.1", false,
+         static_cast<long>(HttpErrorCode::SecureConnectionFailed)},
+        {"trusted through SSL_CERT_FILE", "IP:127.0.0.1", true, 0},
+        {"trusted, for another name", "DNS:elsewhere.test", true,
+         static_cast<long>(HttpErrorCode::SecureConnectionFailed)},
+    };
+    for (const auto& c : cases) {
+        SelfSignedCertificate certificate(c.subjectAltName);
+        if (!certificate.made())
+            GTEST_SKIP() << "the openssl tool cannot make a certificate here";
+        const std::string path = certificate.certificate();
+        const CertFileVariable variable(c.trusted ? &path : nullptr);
+
+        httplib::SSLServer server(path.c_str(), certificate.key().c_str());
+        server.Get(".*", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("secure", "text/plain");
+        });
+        const int port = server.bind_to_any_port("127.0.0.1");
+        ASSERT_GT(port, 0);
+        std::thread loop([&] { server.listen_after_bind(); });
+        for (int i = 0; i < 5000 && !server.is_running(); ++i)
+            std::this_thread::sleep_for(1ms);
+
+        Completions completions;
+        {
+            auto session = makeCurlSession();
+            session
+                ->dataTask(get("https://127.0.0.1:" + std::to_string(port) + "/"),
+                           completions.handler())
+                ->resume();
+            const auto call = completions.first();
+            EXPECT_EQ(codeOf(call), c.code) << c.what;
+            if (c.code == 0) {
+                EXPECT_EQ(call.body, "secure") << c.what;
+            }
+        }
+        server.stop();
+        loop.join();
+    }
 }
 
 TEST(IsValidURL, NeedsASchemeAndAHost) {
