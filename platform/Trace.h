@@ -7,7 +7,7 @@
 //  [X] A file sink and an in-memory sink (tests read the lines back).
 // Events written by the platform (see each service): "animation.added" {layer, key, from, to,
 // duration}, "animation.ended" {layer, key, finished}, "contents.set" {layer, width, height,
-// scale}, "request.sent" {token, url}, "request.finished" {token, outcome, bytes, ms}.
+// scale}, "request.sent" {token, url}, "request.finished" {token, outcome, status, bytes, ms}.
 
 #include <cstdint>
 #include <cstdio>
