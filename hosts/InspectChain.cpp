@@ -64,7 +64,8 @@ Inspection inspect(std::string_view input, InputKinds kinds) {
                           Decoded<Pixels>::failure(DecodeStage::RpcResponse,
                                                    std::string("the input is not ") + expected)};
     }
-    Runner runner{{}, std::string(text)};
+    Runner runner;
+    runner.text = std::string(text);
     const int start = static_cast<int>(*first);
     if (start <= static_cast<int>(DecodeStage::RpcResponse) &&
         !runner.run(DecodeStage::RpcResponse, rpcResultOf))
