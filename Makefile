@@ -2,6 +2,8 @@
 PRESET ?= release
 BUILD := build/$(PRESET)
 JOBS ?= $(shell nproc)
+# Extra ctest arguments, e.g. CTEST_ARGS="-L HttpSession" to run only some programs.
+CTEST_ARGS ?=
 
 .PHONY: all deps build test demo fuzz bench format clean
 
@@ -15,7 +17,7 @@ build: deps
 	@cmake --build --preset $(PRESET) -j $(JOBS)
 
 test: build
-	@ctest --preset $(PRESET) -j $(JOBS)
+	@ctest --preset $(PRESET) -j $(JOBS) $(CTEST_ARGS)
 
 demo: build
 	@scripts/demo $(BUILD)
