@@ -1,0 +1,20 @@
+# End to end on the real local chain: each script starts its own anvil node on a free port with
+# its own state folder, runs the hosts against it and stops the node again. Exit 77 means the
+# chain's tools (node, npm) are missing, which ctest reports as skipped.
+if(TARGET zibbles-render AND TARGET zibbles-inspect)
+  set(ZIBBLES_E2E_PROGRAMS $<TARGET_FILE:zibbles-render> $<TARGET_FILE:zibbles-inspect>)
+  foreach(script e2e-render e2e-inspect-batch e2e-chain-outage)
+    add_test(NAME ${script} COMMAND ${CMAKE_CURRENT_LIST_DIR}/${script}.sh ${ZIBBLES_E2E_PROGRAMS})
+    set_tests_properties(${script} PROPERTIES LABELS "e2e" TIMEOUT 120 SKIP_RETURN_CODE 77)
+  endforeach()
+endif()
+
+# The contact sheet is drawn by the headless host's own source; its test builds that file in and,
+# like the golden-frame test, has the hosts that the scripts above run built first.
+if(TARGET ContactSheetTest)
+  target_sources(ContactSheetTest PRIVATE ${PROJECT_SOURCE_DIR}/hosts/ContactSheet.cpp)
+  target_include_directories(ContactSheetTest PRIVATE ${PROJECT_SOURCE_DIR})
+  if(TARGET zibbles-render AND TARGET zibbles-inspect)
+    add_dependencies(ContactSheetTest zibbles-render zibbles-inspect)
+  endif()
+endif()
