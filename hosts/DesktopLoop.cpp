@@ -14,7 +14,12 @@ namespace {
 // The longest sleep while nothing moves: how late a signal's quit flag may be seen.
 constexpr double kIdleWakeup = 0.25; // seconds
 
-bool isQuitEvent(const SDL_Event& event, QuitOn quitOn) {
+bool isQuitEvent(const SDL_Event& event, const LoopSettings& settings) {
+    if (settings.isWindowGoneEvent && settings.isWindowGoneEvent(event))
+        return true;
+    const QuitOn quitOn = settings.quitOn;
+    if (quitOn == QuitOn::WindowGone)
+        return false;
     switch (event.type) {
     case SDL_QUIT:
         return true;
@@ -52,8 +57,9 @@ bool windowChanged(SaverScreen& screen) {
 enum class Next { Continue, Quit, Fail };
 
 // Handles one event.
-Next handle(const SDL_Event& event, std::vector<SaverScreen>& screens, QuitOn quitOn) {
-    if (isQuitEvent(event, quitOn))
+Next handle(const SDL_Event& event, std::vector<SaverScreen>& screens,
+            const LoopSettings& settings) {
+    if (isQuitEvent(event, settings))
         return Next::Quit;
     if (event.type != SDL_WINDOWEVENT)
         return Next::Continue;
@@ -63,6 +69,8 @@ Next handle(const SDL_Event& event, std::vector<SaverScreen>& screens, QuitOn qu
         return Next::Continue;
     if (windowChanged(*screen))
         return Next::Continue;
+    if (settings.windowLost && settings.windowLost())
+        return Next::Quit; // the daemon took its window away mid-resize
     std::cerr << "zibbles: SDL_GetWindowSurface: " << SDL_GetError() << "\n";
     return Next::Fail;
 }
@@ -84,10 +92,22 @@ double sleepBeforeNext(const platform::MainQueue& queue, bool moving, double nex
     return std::max(0.0, wake - now);
 }
 
+// Paints and shows what changed on every screen. Gives true when anything was shown.
+bool renderAll(std::vector<SaverScreen>& screens, double now, Redraw redraw) {
+    bool shown = false;
+    for (SaverScreen& screen : screens) {
+        if (redraw == Redraw::FullFrame)
+            screen.compositor.invalidate();
+        shown =
+            !screen.compositor.render(*screen.view->layer(), now, *screen.target).empty() || shown;
+    }
+    return shown;
+}
+
 } // namespace
 
-int runSaverLoop(platform::MainQueue& queue, std::vector<SaverScreen>& screens,
-                 const LoopSettings& settings, const volatile std::sig_atomic_t& quitFlag) {
+LoopResult runSaverLoop(platform::MainQueue& queue, std::vector<SaverScreen>& screens,
+                        const LoopSettings& settings, const volatile std::sig_atomic_t& quitFlag) {
     // Posts from other threads (fetch results) wake the wait below.
     const std::uint32_t wakeEvent = SDL_RegisterEvents(1);
     queue.setWakeHook([wakeEvent] {
@@ -98,18 +118,22 @@ int runSaverLoop(platform::MainQueue& queue, std::vector<SaverScreen>& screens,
     for (SaverScreen& screen : screens)
         screen.view->startAnimation();
 
+    LoopResult result;
     const double frameInterval = 1.0 / std::clamp(settings.refreshRate, 1.0, 1000.0);
-    double nextFrame = queue.now();
+    const double start = queue.now();
+    double nextFrame = start;
     Next next = Next::Continue;
     while (next == Next::Continue && !quitFlag) {
+        if (settings.windowLost && settings.windowLost())
+            break;
         queue.runDueTasks();
         const double now = queue.now();
         const bool moving = anythingMoves(screens, now);
         // While something moves, frames keep to the refresh grid. Otherwise every wake-up looks
         // for changes (a figure that arrived), which costs nothing when there are none.
         if (!moving || now >= nextFrame) {
-            for (SaverScreen& screen : screens)
-                screen.compositor.render(*screen.view->layer(), now, *screen.target);
+            const Redraw redraw = moving ? settings.redraw : Redraw::Damaged;
+            result.framesPresented += renderAll(screens, now, redraw) ? 1 : 0;
             nextFrame =
                 nextFrame + frameInterval > now ? nextFrame + frameInterval : now + frameInterval;
         }
@@ -118,7 +142,7 @@ int runSaverLoop(platform::MainQueue& queue, std::vector<SaverScreen>& screens,
         if (SDL_WaitEventTimeout(&event, static_cast<int>(std::ceil(sleep * 1000.0)))) {
             do {
                 if (next == Next::Continue)
-                    next = handle(event, screens, settings.quitOn);
+                    next = handle(event, screens, settings);
             } while (SDL_PollEvent(&event));
         }
     }
@@ -126,7 +150,9 @@ int runSaverLoop(platform::MainQueue& queue, std::vector<SaverScreen>& screens,
     for (SaverScreen& screen : screens)
         screen.view->stopAnimation();
     queue.setWakeHook(nullptr);
-    return next == Next::Fail ? kExitFailed : kExitOk;
+    result.seconds = queue.now() - start;
+    result.exitCode = next == Next::Fail ? kExitFailed : kExitOk;
+    return result;
 }
 
 } // namespace zibbles::host

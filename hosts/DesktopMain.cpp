@@ -1,17 +1,21 @@
-// zibbles: the desktop host. Shows the saver in a window of its own or full screen on every
-// display.
+// zibbles: the desktop host. Shows the saver in a window of its own, full screen on every
+// display, or as a screen-saver daemon's hack in the window the daemon made.
 //
 // Flow of control:
 //   main
-//   ├── parseArguments              usage errors → exit 2, --help → exit 0
+//   ├── parseCommandLine            usage errors → exit 2 (a hack skips them), --help → exit 0
 //   ├── catchQuitSignals            SIGINT, SIGTERM, SIGHUP set a flag (SDL's own handlers off)
-//   ├── SDL_Init, makeWindows       one window, or one full-screen window per display → exit 1
+//   ├── SDL_Init                    a hack: the x11 driver, then the host's own X error handlers
+//   ├── openWindows                 a hack: the daemon's window (or the root window); else one
+//   │                               window, or one full-screen window per display → exit 1
 //   ├── makeEnvironment             monotonic clock, queue, random, screen, session, trace
 //   ├── makeScreen (each window)    compositor target, "ZibblesBounceView" in a Window of the
-//   │                               display's scale, --figure shown at once
-//   └── runSaverLoop                start, draw what moves, sleep otherwise, stop → exit 0
-
+//   │                               display's scale (a small window is a preview), --figure
+//   ├── runSaverLoop                start, draw what moves, sleep otherwise, stop → exit 0
+//   └── teardown                    under a watchdog: the process ends within 2 s whatever hangs
 #include "hosts/DesktopLoop.h"
+#include "hosts/HackOptions.h"
+#include "hosts/HackWindowX11.h"
 #include "hosts/HostEnvironment.h"
 #include "hosts/HostOptions.h"
 #include "platform/DisplayScaleSdl2X11.h"
@@ -20,6 +24,7 @@
 #include <SDL.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
 #include <unistd.h>
 
@@ -29,7 +34,8 @@ using namespace zibbles;
 using namespace zibbles::host;
 
 constexpr const char* kProgram = "zibbles";
-// After a quit signal the host has this long to wind down before the process ends anyway.
+// After a quit the host has this long to wind down before the process ends anyway: a daemon
+// destroys its window as it sends SIGTERM, and a hack that hangs then is an orphan for good.
 constexpr unsigned kQuitWatchdogSeconds = 2;
 
 volatile std::sig_atomic_t quitRequested = 0;
@@ -53,26 +59,41 @@ struct DesktopOptions {
     std::optional<std::uint64_t> seed;
     std::optional<std::string> tracePath;
     bool noNetwork = false;
+    std::optional<std::string> endpoint;
     std::optional<std::string> figurePath;
+    bool fullRedraw = false;
+    HackRequest hack;
     bool help = false;
 };
 
+using Error = std::optional<std::string>;
+
+std::function<Error(std::string_view)> flag(bool& target) {
+    return [&target](std::string_view) -> Error {
+        target = true;
+        return std::nullopt;
+    };
+}
+
+std::function<Error(std::string_view)> text(std::optional<std::string>& target) {
+    return [&target](std::string_view v) -> Error {
+        if (v.empty())
+            return "needs a non-empty value";
+        target = std::string(v);
+        return std::nullopt;
+    };
+}
+
+std::function<Error(std::string_view)> url(std::optional<std::string>& target) {
+    return [&target](std::string_view v) -> Error {
+        if (v.rfind("http://", 0) != 0 && v.rfind("https://", 0) != 0)
+            return "expected an http:// or https:// URL";
+        target = std::string(v);
+        return std::nullopt;
+    };
+}
+
 std::vector<OptionRow> optionTable(DesktopOptions& o) {
-    using Error = std::optional<std::string>;
-    auto flag = [](bool& target) {
-        return [&target](std::string_view) -> Error {
-            target = true;
-            return std::nullopt;
-        };
-    };
-    auto text = [](std::optional<std::string>& target) {
-        return [&target](std::string_view v) -> Error {
-            if (v.empty())
-                return "needs a non-empty value";
-            target = std::string(v);
-            return std::nullopt;
-        };
-    };
     return {
         {"--window", "WxH", "window size as the desktop counts it (default 1280x720)",
          [&](std::string_view v) -> Error {
@@ -84,6 +105,12 @@ std::vector<OptionRow> optionTable(DesktopOptions& o) {
          }},
         {"--fullscreen", "", "full screen on every display; any key or click quits",
          flag(o.fullscreen)},
+        {"--root", "", "as a screen saver's hack: draw in $XSCREENSAVER_WINDOW, else the root",
+         flag(o.hack.root)},
+        {"-root", "", "", flag(o.hack.root)},
+        {"--window-id", "ID", "as a screen saver's hack: draw in this X window (0x... or decimal)",
+         text(o.hack.windowIdText)},
+        {"-window-id", "ID", "", text(o.hack.windowIdText)},
         {"--seed", "N", "seed the random source (default: from the OS)",
          [&](std::string_view v) -> Error {
              o.seed = parseSeed(v);
@@ -91,9 +118,13 @@ std::vector<OptionRow> optionTable(DesktopOptions& o) {
          }},
         {"--trace", "FILE", "write the platform's trace as JSON lines", text(o.tracePath)},
         {"--no-network", "", "fetch nothing", flag(o.noNetwork)},
+        {"--endpoint", "URL", "ask this JSON-RPC endpoint instead of the built-in one",
+         url(o.endpoint)},
         {"--figure", "FILE",
          "show this figure first (SVG, token URI, eth_call hex or JSON-RPC body)",
          text(o.figurePath)},
+        {"--full-redraw", "", "paint and show every frame whole (to compare costs)",
+         flag(o.fullRedraw)},
         {"--help", "", "show this text", flag(o.help)},
         {"-h", "", "", flag(o.help)},
     };
@@ -102,6 +133,30 @@ std::vector<OptionRow> optionTable(DesktopOptions& o) {
 int fail(const std::string& message) {
     std::cerr << kProgram << ": " << message << "\n";
     return kExitFailed;
+}
+
+// Usage errors end the run, except in a hack: the daemon runs its command line as written and
+// would only start the hack again, so a hack says what it skipped and goes on.
+std::optional<int> parseCommandLine(int argc, char** argv, DesktopOptions& options) {
+    const auto problems = parseArgumentsLeniently(optionTable(options),
+                                                  std::vector<std::string>(argv + 1, argv + argc));
+    if (const char* variable = std::getenv(kHackWindowVariable); variable && *variable)
+        options.hack.variable = variable;
+    if (!problems.empty() && !options.hack.active()) {
+        std::cerr << kProgram << ": " << problems.front() << "\nTry '" << kProgram << " --help'.\n";
+        return kExitUsage;
+    }
+    for (const std::string& problem : problems)
+        std::cerr << kProgram << ": skipped: " << problem << "\n";
+    if (options.help) {
+        DesktopOptions scratch;
+        std::cout << usageText(std::string(kProgram) + " [OPTIONS]",
+                               "Shows the saver in a window (Escape quits), full screen, or in "
+                               "the window a screen-saver daemon gives it.",
+                               optionTable(scratch));
+        return kExitOk;
+    }
+    return std::nullopt;
 }
 
 std::vector<SDL_Window*> makeWindows(const DesktopOptions& o) {
@@ -128,6 +183,27 @@ std::vector<SDL_Window*> makeWindows(const DesktopOptions& o) {
     return windows;
 }
 
+// The windows to draw in, or an error message.
+std::vector<SDL_Window*> openWindows(const DesktopOptions& o, std::string& error) {
+    if (!o.hack.active()) {
+        auto windows = makeWindows(o);
+        if (windows.empty())
+            error = std::string("SDL_CreateWindow: ") + SDL_GetError();
+        return windows;
+    }
+    const HackChoice choice = chooseHackWindow(o.hack);
+    if (!choice.window) {
+        error = choice.error;
+        return {};
+    }
+    AttachedWindow attached = attachHackWindow(*choice.window);
+    if (!attached.window) {
+        error = attached.error;
+        return {};
+    }
+    return {attached.window};
+}
+
 double refreshRateOf(SDL_Window* window) {
     SDL_DisplayMode mode;
     if (SDL_GetWindowDisplayMode(window, &mode) == 0 && mode.refresh_rate > 0)
@@ -136,7 +212,7 @@ double refreshRateOf(SDL_Window* window) {
 }
 
 std::optional<SaverScreen> makeScreen(SDL_Window* window, const platform::Environment& environment,
-                                      const std::optional<LoadedZibble>& figure) {
+                                      const std::optional<LoadedZibble>& figure, bool hack) {
     const double scale = platform::displayScaleOf(window);
     SaverScreen screen;
     screen.window = window;
@@ -147,13 +223,13 @@ std::optional<SaverScreen> makeScreen(SDL_Window* window, const platform::Enviro
         return std::nullopt;
     }
     const auto& pixels = screen.target->framebuffer();
+    const platform::Size points{static_cast<double>(pixels.width()) / scale,
+                                static_cast<double>(pixels.height()) / scale};
+    const bool preview = hack && isPreviewSize(points.width, points.height);
     platform::ViewRegistry registry;
     registerZibblesBounceView(registry);
-    const platform::Rect frame{{0, 0},
-                               {static_cast<double>(pixels.width()) / scale,
-                                static_cast<double>(pixels.height()) / scale}};
     screen.view = std::dynamic_pointer_cast<ZibblesBounceView>(
-        registry.make(ZibblesBounceView::className, environment, frame, false));
+        registry.make(ZibblesBounceView::className, environment, {{0, 0}, points}, preview));
     if (!screen.view || !screen.view->layer()) {
         fail("the view could not be made");
         return std::nullopt;
@@ -166,6 +242,22 @@ std::optional<SaverScreen> makeScreen(SDL_Window* window, const platform::Enviro
     return screen;
 }
 
+LoopSettings loopSettings(const DesktopOptions& o, SDL_Window* firstWindow) {
+    LoopSettings settings;
+    settings.quitOn = o.hack.active() ? QuitOn::WindowGone
+                      : o.fullscreen  ? QuitOn::AnyInput
+                                      : QuitOn::EscapeOrClose;
+    settings.refreshRate = refreshRateOf(firstWindow);
+    settings.redraw = o.fullRedraw ? Redraw::FullFrame : Redraw::Damaged;
+    if (o.hack.active()) {
+        settings.windowLost = xWindowLost;
+        settings.isWindowGoneEvent = [firstWindow](const SDL_Event& event) {
+            return isWindowDestroyedEvent(event, firstWindow);
+        };
+    }
+    return settings;
+}
+
 int run(const DesktopOptions& o, const std::vector<SDL_Window*>& windows) {
     std::optional<LoadedZibble> figure;
     if (o.figurePath) {
@@ -174,51 +266,52 @@ int run(const DesktopOptions& o, const std::vector<SDL_Window*>& windows) {
             return fail(loaded.error);
         figure = std::move(loaded.figure);
     }
-    auto made = makeEnvironment({std::make_shared<platform::MonotonicClock>(), o.seed,
-                                 platform::displayScaleOf(windows.front()),
-                                 o.noNetwork ? Network::None : Network::Real, o.tracePath});
+    auto made =
+        makeEnvironment({std::make_shared<platform::MonotonicClock>(), o.seed,
+                         platform::displayScaleOf(windows.front()),
+                         o.noNetwork ? Network::None : Network::Real, o.tracePath, o.endpoint});
     if (!made.environment)
         return fail(made.error);
 
     std::vector<SaverScreen> screens;
     for (SDL_Window* window : windows) {
-        auto screen = makeScreen(window, *made.environment, figure);
+        auto screen = makeScreen(window, *made.environment, figure, o.hack.active());
         if (!screen)
             return kExitFailed;
         screens.push_back(std::move(*screen));
     }
-    const LoopSettings settings{o.fullscreen ? QuitOn::AnyInput : QuitOn::EscapeOrClose,
-                                refreshRateOf(windows.front())};
-    return runSaverLoop(*made.environment->mainQueue, screens, settings, quitRequested);
+    const LoopResult result = runSaverLoop(*made.environment->mainQueue, screens,
+                                           loopSettings(o, windows.front()), quitRequested);
+    // The process must end now even if a request or the X server holds up the teardown.
+    alarm(kQuitWatchdogSeconds);
+    std::cerr << kProgram << ": " << result.framesPresented << " frames presented in "
+              << result.seconds << " s\n";
+    return result.exitCode;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     DesktopOptions options;
-    const auto error =
-        parseArguments(optionTable(options), std::vector<std::string>(argv + 1, argv + argc));
-    if (error) {
-        std::cerr << kProgram << ": " << *error << "\nTry '" << kProgram << " --help'.\n";
-        return kExitUsage;
-    }
-    if (options.help) {
-        DesktopOptions scratch;
-        std::cout << usageText(std::string(kProgram) + " [OPTIONS]",
-                               "Shows the saver in a window (Escape quits) or full screen.",
-                               optionTable(scratch));
-        return kExitOk;
-    }
+    if (const auto status = parseCommandLine(argc, argv, options))
+        return *status;
 
     catchQuitSignals();
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // The window surface then uses the X server's shared memory and shows only what changed.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // A daemon's window is an X window, whatever else the session offers.
+    if (options.hack.active()) {
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+        installXErrorHandlers();
+    }
     if (SDL_Init(SDL_INIT_VIDEO) != 0)
         return fail(std::string("SDL_Init: ") + SDL_GetError());
-    const std::vector<SDL_Window*> windows = makeWindows(options);
-    int status = windows.empty() ? fail(std::string("SDL_CreateWindow: ") + SDL_GetError())
-                                 : run(options, windows);
+    if (options.hack.active())
+        installXErrorHandlers();
+    std::string error;
+    const std::vector<SDL_Window*> windows = openWindows(options, error);
+    const int status = windows.empty() ? fail(error) : run(options, windows);
     for (SDL_Window* window : windows)
         SDL_DestroyWindow(window);
     SDL_Quit();

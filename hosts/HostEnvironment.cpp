@@ -14,6 +14,7 @@ MadeEnvironment makeEnvironment(const EnvironmentChoices& choices) {
         if (!environment.trace)
             return {std::nullopt, "cannot write the trace '" + *choices.tracePath + "'"};
     }
+    environment.endpointOverride = choices.endpoint.value_or("");
     if (choices.network == Network::Real)
         environment.session = platform::makeCurlSession(environment.trace);
     return {std::move(environment), {}};

@@ -20,6 +20,7 @@ struct EnvironmentChoices {
     double mainScreenScale = 1.0;         // device pixels per point
     Network network = Network::Real;      // None: no URL session, so no fetch ever starts
     std::optional<std::string> tracePath; // the platform's trace, as JSON lines
+    std::optional<std::string> endpoint;  // the JSON-RPC endpoint; none: the build's
 };
 
 struct MadeEnvironment {

@@ -68,9 +68,17 @@ std::optional<std::uint64_t> parseSeed(std::string_view text) {
     return wholeText<std::uint64_t>(text);
 }
 
-std::optional<std::string> parseArguments(const std::vector<OptionRow>& table,
-                                          const std::vector<std::string>& arguments) {
+namespace {
+
+enum class OnProblem { Stop, SkipAndGoOn };
+
+// Applies the arguments in turn; each problem goes to problems, and the parse stops at the first
+// one unless asked to go on (an unknown option is then skipped alone, a bad value with its name).
+void applyArguments(const std::vector<OptionRow>& table, const std::vector<std::string>& arguments,
+                    OnProblem onProblem, std::vector<std::string>& problems) {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (!problems.empty() && onProblem == OnProblem::Stop)
+            return;
         std::string name = arguments[i];
         std::optional<std::string> inlineValue;
         if (const auto equals = name.find('='); name.rfind("--", 0) == 0 && equals != name.npos) {
@@ -78,22 +86,43 @@ std::optional<std::string> parseArguments(const std::vector<OptionRow>& table,
             name.resize(equals);
         }
         const OptionRow* row = findRow(table, name);
-        if (!row)
-            return "unknown option '" + arguments[i] + "'";
-        if (row->valueName.empty()) {
-            if (inlineValue)
-                return "option '" + name + "' takes no value";
-            if (auto error = row->apply({}))
-                return error;
+        if (!row) {
+            problems.push_back("unknown option '" + arguments[i] + "'");
             continue;
         }
-        if (!inlineValue && i + 1 >= arguments.size())
-            return "option '" + name + "' needs a value (" + row->valueName + ")";
+        if (row->valueName.empty()) {
+            if (inlineValue)
+                problems.push_back("option '" + name + "' takes no value");
+            else if (auto error = row->apply({}))
+                problems.push_back(*error);
+            continue;
+        }
+        if (!inlineValue && i + 1 >= arguments.size()) {
+            problems.push_back("option '" + name + "' needs a value (" + row->valueName + ")");
+            continue;
+        }
         const std::string value = inlineValue ? *inlineValue : arguments[++i];
         if (auto error = row->apply(value))
-            return "option '" + name + "': " + *error;
+            problems.push_back("option '" + name + "': " + *error);
     }
-    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> parseArguments(const std::vector<OptionRow>& table,
+                                          const std::vector<std::string>& arguments) {
+    std::vector<std::string> problems;
+    applyArguments(table, arguments, OnProblem::Stop, problems);
+    if (problems.empty())
+        return std::nullopt;
+    return problems.front();
+}
+
+std::vector<std::string> parseArgumentsLeniently(const std::vector<OptionRow>& table,
+                                                 const std::vector<std::string>& arguments) {
+    std::vector<std::string> problems;
+    applyArguments(table, arguments, OnProblem::SkipAndGoOn, problems);
+    return problems;
 }
 
 std::string usageText(std::string_view usageLine, std::string_view summary,

@@ -45,6 +45,12 @@ struct OptionRow {
 std::optional<std::string> parseArguments(const std::vector<OptionRow>& table,
                                           const std::vector<std::string>& arguments);
 
+// As parseArguments, but an unknown option, a missing value or a bad value is skipped and
+// reported instead of ending the parse: a screen-saver daemon runs a hack's command line as
+// written, and a hack that refuses to start is only restarted. Gives one message per problem.
+std::vector<std::string> parseArgumentsLeniently(const std::vector<OptionRow>& table,
+                                                 const std::vector<std::string>& arguments);
+
 // "Usage: ...", the summary, and one line per option.
 std::string usageText(std::string_view usageLine, std::string_view summary,
                       const std::vector<OptionRow>& table);

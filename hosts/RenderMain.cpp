@@ -43,6 +43,7 @@ struct RenderOptions {
     bool preview = false;
     std::optional<std::string> tracePath;
     bool noNetwork = false;
+    std::optional<std::string> endpoint;
     std::optional<std::string> figurePath;
     bool help = false;
 };
@@ -106,6 +107,13 @@ std::vector<OptionRow> optionTable(RenderOptions& o) {
         {"--preview", "", "make the view as a preview", flag(o.preview)},
         {"--trace", "FILE", "write the platform's trace as JSON lines", text(o.tracePath)},
         {"--no-network", "", "fetch nothing", flag(o.noNetwork)},
+        {"--endpoint", "URL", "ask this JSON-RPC endpoint instead of the built-in one",
+         [&](std::string_view v) -> Error {
+             if (v.rfind("http://", 0) != 0 && v.rfind("https://", 0) != 0)
+                 return "expected an http:// or https:// URL";
+             o.endpoint = std::string(v);
+             return std::nullopt;
+         }},
         {"--figure", "FILE",
          "show this figure first (SVG, token URI, eth_call hex or JSON-RPC body)",
          text(o.figurePath)},
@@ -166,7 +174,8 @@ int run(const RenderOptions& o) {
     else
         clock = std::make_shared<platform::MonotonicClock>();
     auto made = makeEnvironment(
-        {clock, o.seed, o.scale, o.noNetwork ? Network::None : Network::Real, o.tracePath});
+        {clock, o.seed, o.scale, o.noNetwork ? Network::None : Network::Real, o.tracePath,
+         o.endpoint});
     if (!made.environment)
         return fail(made.error);
     const platform::Environment& environment = *made.environment;

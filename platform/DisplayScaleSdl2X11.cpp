@@ -4,16 +4,10 @@
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
-#include <cmath>
-#include <cstdlib>
-#include <cstring>
-
 namespace zibbles::platform {
 namespace {
 
-constexpr double kBaseDpi = 96.0;
-// Scales outside this range are taken for a misconfiguration and ignored.
-constexpr double kMinScale = 0.5;
+// Scales above this are taken for a misconfiguration and ignored.
 constexpr double kMaxScale = 8.0;
 
 double drawableScale(SDL_Window* window) {
@@ -27,37 +21,17 @@ double xftScale(SDL_Window* window) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
-        return 0.0;
-    const double dpi = xftDpiOf(XResourceManagerString(info.info.x11.display));
-    return dpi / kBaseDpi;
+        return 1.0;
+    return xftScaleOf(XResourceManagerString(info.info.x11.display));
 }
 
 } // namespace
-
-double xftDpiOf(const char* resources) {
-    if (!resources)
-        return 0.0;
-    for (const char* line = resources; *line;) {
-        const char* end = std::strchr(line, '\n');
-        const std::size_t length = end ? static_cast<std::size_t>(end - line) : std::strlen(line);
-        if (length > 8 && std::strncmp(line, "Xft.dpi:", 8) == 0) {
-            char* parsed = nullptr;
-            const double dpi = std::strtod(line + 8, &parsed);
-            return parsed != line + 8 && std::isfinite(dpi) && dpi > 0.0 ? dpi : 0.0;
-        }
-        line += end ? length + 1 : length;
-    }
-    return 0.0;
-}
 
 double displayScaleOf(SDL_Window* window) {
     const double drawable = drawableScale(window);
     if (drawable > 1.0 && drawable <= kMaxScale)
         return drawable;
-    const double xft = xftScale(window);
-    if (xft >= kMinScale && xft <= kMaxScale)
-        return xft;
-    return 1.0;
+    return xftScale(window);
 }
 
 } // namespace zibbles::platform

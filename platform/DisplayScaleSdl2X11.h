@@ -4,15 +4,13 @@
 // backingScaleFactor: SDL's drawable size over its window size where the two differ (Wayland,
 // high-density modes), else the X server's Xft.dpi over 96 (SDL ignores it under X11), else 1.
 
+#include "platform/XftDpi.h"
+
 struct SDL_Window;
 
 namespace zibbles::platform {
 
 // Main thread only.
 double displayScaleOf(SDL_Window* window);
-
-// The dots per inch in an X resource database string ("Xft.dpi:\t144\n..."), or 0 when absent
-// or unusable. Any thread.
-double xftDpiOf(const char* resources);
 
 } // namespace zibbles::platform
