@@ -1,16 +1,23 @@
 // zibbles-render: runs the saver without a screen and writes its frames as PNG files.
 //
 // Flow of control:
+// clang-format off
 //   main
 //   ├── parseOptions              usage errors → exit 2, --help → exit 0
 //   ├── makeEnvironment           clock (virtual or monotonic), queue, random, screen, session,
-//   trace ├── ViewRegistry::make        "ZibblesBounceView" of --size points, in a Window of
-//   --scale ├── --figure                  decoded like a fetch and shown at once (current,
-//   refreshSprite) ├── startAnimation ├── each frame                advanceToFrame (leg ends, fetch
-//   results) → Compositor::render │                             → writePng └── stopAnimation one
-//   summary line on stderr
+//   │                             trace
+//   ├── ViewRegistry::make        "ZibblesBounceView" of --size points, in a Window of --scale
+//   ├── --figure                  decoded like a fetch and shown at once (current, refreshSprite)
+//   ├── startAnimation
+//   ├── each frame                advanceToFrame (leg ends, fetch results) → noteShownFigure
+//   │                             ("figure.shown" in the trace) → Compositor::render → writePng
+//   ├── stopAnimation
+//   └── --contact-sheet           the figures shown, once each → writePng; one summary line on
+//                                 stderr
+// clang-format on
 
 #include "Zibbles/ZibblesBounceView.h"
+#include "hosts/ContactSheet.h"
 #include "hosts/HostEnvironment.h"
 #include "hosts/HostOptions.h"
 #include "hosts/RenderPacing.h"
@@ -45,6 +52,7 @@ struct RenderOptions {
     bool noNetwork = false;
     std::optional<std::string> endpoint;
     std::optional<std::string> figurePath;
+    std::optional<std::string> contactSheetPath;
     bool help = false;
 };
 
@@ -117,6 +125,9 @@ std::vector<OptionRow> optionTable(RenderOptions& o) {
         {"--figure", "FILE",
          "show this figure first (SVG, token URI, eth_call hex or JSON-RPC body)",
          text(o.figurePath)},
+        {"--contact-sheet", "FILE",
+         "at the end, write every figure shown, once each, in order, as a PNG grid",
+         text(o.contactSheetPath)},
         {"--help", "", "show this text", flag(o.help)},
         {"-h", "", "", flag(o.help)},
     };
@@ -153,6 +164,35 @@ std::string framePath(const std::string& dir, std::int64_t index) {
     return (std::filesystem::path(dir) / name).string();
 }
 
+// After each step of the loop: one trace line whenever the view starts to show another figure.
+// The module writes nothing to the trace of its own; which figure is on show is the host's to say.
+void noteShownFigure(ShownFigures& shown, const ZibblesBounceView& view, platform::Trace* trace) {
+    const auto id = shown.note(view.current);
+    if (id && trace)
+        trace->record("figure.shown", "\"token\":" + std::to_string(*id));
+}
+
+// The sheet is written after the whole run, so a folder that is not there fails before it.
+std::optional<std::string> checkSheetFolder(const std::string& path) {
+    const auto folder = std::filesystem::path(path).parent_path();
+    std::error_code error;
+    if (!folder.empty() && !std::filesystem::is_directory(folder, error))
+        return "cannot write the contact sheet '" + path + "': no folder '" + folder.string() + "'";
+    return std::nullopt;
+}
+
+std::optional<std::string> writeContactSheet(const std::string& path, const ShownFigures& shown,
+                                             const platform::Layer& background) {
+    const auto grey = background.backgroundColor().value_or(platform::Color{0, 0, 0, 1});
+    const auto sheet = drawContactSheet(shown.kept(), grey);
+    const auto png = sheet ? platform::writePng(path, *sheet) : platform::PngResult{false, "empty"};
+    if (!png.ok)
+        return "cannot write the contact sheet '" + path + "': " + png.error;
+    std::cerr << kProgram << ": " << shown.distinctShown() << " figures shown, "
+              << shown.kept().size() << " on the contact sheet " << path << "\n";
+    return std::nullopt;
+}
+
 int run(const RenderOptions& o) {
     if (o.outDir) {
         std::error_code error;
@@ -160,6 +200,9 @@ int run(const RenderOptions& o) {
         if (error)
             return fail("cannot make the folder '" + *o.outDir + "': " + error.message());
     }
+    if (o.contactSheetPath)
+        if (const auto error = checkSheetFolder(*o.contactSheetPath))
+            return fail(*error);
     std::optional<LoadedZibble> figure;
     if (o.figurePath) {
         auto loaded = loadFigure(*o.figurePath);
@@ -198,10 +241,12 @@ int run(const RenderOptions& o) {
     const double start = clock->now();
     const auto frames = std::llround(o.seconds * o.fps);
     std::int64_t written = 0;
+    ShownFigures shown;
     view->startAnimation();
     for (std::int64_t i = 0; i < frames; ++i) {
         const double t = start + static_cast<double>(i) / o.fps;
         pacer.advanceTo(t);
+        noteShownFigure(shown, *view, environment.trace.get());
         compositor.render(*view->layer(), t, framebuffer);
         if (!o.outDir)
             continue;
@@ -218,6 +263,9 @@ int run(const RenderOptions& o) {
     std::cerr << kProgram << ": " << frames << " frames of " << framebuffer.width() << "x"
               << framebuffer.height() << " px rendered in " << took.count() << " s, " << written
               << " written" << (o.outDir ? " to " + *o.outDir : std::string()) << "\n";
+    if (o.contactSheetPath)
+        if (const auto error = writeContactSheet(*o.contactSheetPath, shown, *view->layer()))
+            return fail(*error);
     return kExitOk;
 }
 

@@ -2,6 +2,7 @@
 add_executable(zibbles-render
   ${CMAKE_CURRENT_LIST_DIR}/RenderMain.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RenderPacing.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ContactSheet.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HostOptions.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HostEnvironment.cpp
   ${CMAKE_CURRENT_LIST_DIR}/InspectChain.cpp)
