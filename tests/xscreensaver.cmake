@@ -1,0 +1,11 @@
+# The desktop host as a hack of the real screen-saver daemon, on a private X server, with
+# figures from the demo chain. Needs root (the daemon runs as uid 65534 through setpriv).
+if(TARGET zibbles)
+  find_program(ZIBBLES_XSCREENSAVER xscreensaver)
+  find_program(ZIBBLES_XVFB Xvfb)
+  if(ZIBBLES_XSCREENSAVER AND ZIBBLES_XVFB)
+    add_test(NAME XScreenSaverHack
+             COMMAND ${CMAKE_CURRENT_LIST_DIR}/xscreensaver-e2e.sh $<TARGET_FILE:zibbles>)
+    set_tests_properties(XScreenSaverHack PROPERTIES LABELS "desktop;e2e" TIMEOUT 90)
+  endif()
+endif()
