@@ -44,8 +44,10 @@ stopped = min([e["t"] for e in named("animation.ended") if not e["finished"]] or
 figures = [e for e in named("contents.set") if e["width"] > 0]
 shown = named("figure.shown")
 
-at_start = [token(e) for e in sent if e["t"] <= first_leg + 0.25]
-claim(len(at_start) == 5 and len(set(at_start)) == 5, f"five distinct ids asked for at start: {at_start}")
+# The view asks for five tokens as it is made; the next request waits for a leg end, which may
+# come early (a start near a wall), so the five are the first five, each sent by the first leg.
+at_start = [token(e) for e in sent[:5] if e["t"] <= first_leg + 0.25]
+claim(len(set(at_start)) == 5, f"five distinct ids asked for at start: {at_start}")
 claim(all(1 <= i <= 83300 and i not in (1961, 4800) for i in map(token, sent)),
       f"every id in 1..83300 and never 1961 or 4800: {[token(e) for e in sent]}")
 bad = [e for e in finished if not (e["outcome"] == "ok" and e["status"] == 200)
