@@ -1,7 +1,12 @@
 #include "platform/HttpCurlTransfer.h"
 
+#include <linux/tcp.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 namespace zibbles::platform {
 
@@ -85,7 +90,9 @@ CurlTransfer::~CurlTransfer() {
     curl_slist_free_all(headers_);
 }
 
-std::optional<HttpError> CurlTransfer::prepare(const CurlSettings& settings) {
+std::optional<HttpError> CurlTransfer::prepare(const CurlSettings& settings,
+                                               BodyBudget& budget) {
+    budget_ = &budget;
     started_ = std::chrono::steady_clock::now();
     lastActivity_ = started_;
     if (request_.url.find('\0') != std::string::npos || !isValidURL(request_.url))
@@ -125,6 +132,8 @@ void CurlTransfer::configureCallbacks() {
     curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &CurlTransfer::onProgress);
     curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy_, CURLOPT_SOCKOPTFUNCTION, &CurlTransfer::onSocket);
+    curl_easy_setopt(easy_, CURLOPT_SOCKOPTDATA, this);
 }
 
 std::optional<HttpError> CurlTransfer::configureMethodAndBody() {
@@ -176,6 +185,9 @@ std::optional<HttpError> CurlTransfer::errorFor(CURLcode result) const {
     std::string detail = errorText_[0] ? errorText_ : curl_easy_strerror(result);
     if (bodyTooLarge_)
         return errorOf(HttpErrorCode::ResponseTooLarge, "the body is larger than 16 MiB");
+    if (overBudget_)
+        return errorOf(HttpErrorCode::ResponseTooLarge,
+                       "the bodies in flight together passed the session's budget");
     return errorOf(codeForCurl(result), std::move(detail));
 }
 
@@ -196,6 +208,26 @@ void CurlTransfer::complete(std::optional<std::string> body, std::optional<HttpR
         completion(std::move(body), response, std::move(error));
 }
 
+std::string CurlTransfer::takeBody() {
+    if (budget_)
+        budget_->held -= body_.size();
+    budget_ = nullptr;
+    return std::move(body_);
+}
+
+void CurlTransfer::noticeBytesOnTheSocket() {
+    tcp_info info{};
+    socklen_t length = sizeof info;
+    if (socket_ == CURL_SOCKET_BAD ||
+        ::getsockopt(socket_, IPPROTO_TCP, TCP_INFO, &info, &length) != 0 ||
+        length < offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received)
+        return;
+    if (info.tcpi_bytes_received != socketBytes_) {
+        socketBytes_ = info.tcpi_bytes_received;
+        touch();
+    }
+}
+
 std::size_t CurlTransfer::onBody(char* data, std::size_t size, std::size_t count, void* self) {
     auto& transfer = *static_cast<CurlTransfer*>(self);
     const std::size_t bytes = size * count;
@@ -205,8 +237,22 @@ std::size_t CurlTransfer::onBody(char* data, std::size_t size, std::size_t count
         transfer.bodyTooLarge_ = true;
         return 0;
     }
+    BodyBudget& budget = *transfer.budget_;
+    if (bytes > budget.limit - budget.held) {
+        transfer.overBudget_ = true;
+        return 0;
+    }
+    budget.held += bytes;
     transfer.body_.append(data, bytes);
     return bytes;
+}
+
+// Only a connection opened for this transfer is known here; on a reused one, only what curl
+// hands over counts as activity.
+int CurlTransfer::onSocket(void* self, curl_socket_t socket, curlsocktype purpose) {
+    if (purpose == CURLSOCKTYPE_IPCXN)
+        static_cast<CurlTransfer*>(self)->socket_ = socket;
+    return CURL_SOCKOPT_OK;
 }
 
 std::size_t CurlTransfer::onHeader(char*, std::size_t size, std::size_t count, void* self) {

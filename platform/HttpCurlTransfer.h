@@ -21,6 +21,14 @@ struct CurlSettings {
     std::string caFile; // SSL_CERT_FILE, or empty for the system store
 };
 
+// The bytes of bodies that every transfer of one session holds at once, and the most it may. A
+// hostile server answering every request with a huge body would otherwise hold the per-body cap
+// once per request in flight. Session thread only.
+struct BodyBudget {
+    std::size_t limit = 0;
+    std::size_t held = 0;
+};
+
 class CurlTransfer {
   public:
     CurlTransfer(HttpRequest request, HttpCompletion completion);
@@ -30,7 +38,7 @@ class CurlTransfer {
 
     // Session thread. Makes and configures the easy handle and starts the idle clock; an error
     // when the request cannot be sent at all.
-    std::optional<HttpError> prepare(const CurlSettings& settings);
+    std::optional<HttpError> prepare(const CurlSettings& settings, BodyBudget& budget);
     CURL* handle() const { return easy_; }
     const HttpRequest& request() const { return request_; }
     std::size_t bytesReceived() const { return body_.size(); }
@@ -44,8 +52,12 @@ class CurlTransfer {
     std::optional<HttpError> errorFor(CURLcode result) const;
     // Session thread. The status of the answer, 0 when none came.
     long statusCode() const;
-    // Session thread. Hands the body over; the transfer keeps none.
-    std::string takeBody() { return std::move(body_); }
+    // Session thread. Hands the body over; the transfer keeps none, and gives its share of the
+    // session's budget back.
+    std::string takeBody();
+    // Session thread. Bytes that reached the connection's socket count as activity too, also
+    // those curl cannot hand over yet (a status or header line that is still incomplete).
+    void noticeBytesOnTheSocket();
 
     // Any thread. Runs the completion the first time only, then lets it go.
     void complete(std::optional<std::string> body, std::optional<HttpResponse> response,
@@ -64,6 +76,7 @@ class CurlTransfer {
     static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* self);
     static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* self);
     static int onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t sent);
+    static int onSocket(void* self, curl_socket_t socket, curlsocktype purpose);
 
     HttpRequest request_;
     HttpCompletion completion_;
@@ -73,6 +86,10 @@ class CurlTransfer {
     char errorText_[CURL_ERROR_SIZE] = {};
     std::string body_;
     bool bodyTooLarge_ = false;
+    bool overBudget_ = false;
+    BodyBudget* budget_ = nullptr;
+    curl_socket_t socket_ = CURL_SOCKET_BAD; // of a connection this transfer opened
+    std::uint64_t socketBytes_ = 0;
     curl_off_t bytesSent_ = 0;
     double timeoutSeconds_ = 60.0;
     SteadyTime started_{};

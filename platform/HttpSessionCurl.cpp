@@ -17,6 +17,9 @@ namespace {
 using TransferPtr = std::shared_ptr<CurlTransfer>;
 
 constexpr int longestWaitMillis = 1000;
+// Room for one body at the cap and another half as big: far beyond any token, and small enough
+// that a server answering every request in flight with a huge body cannot pile them up.
+constexpr std::size_t bodyBudgetBytes = HttpSession::maxBodyBytes * 3 / 2;
 
 HttpError cancelledError(std::string detail) {
     return HttpError{static_cast<long>(HttpErrorCode::Cancelled), std::move(detail)};
@@ -109,6 +112,7 @@ class CurlSessionCore final : public std::enable_shared_from_this<CurlSessionCor
     bool stopping_ = false;        // guarded by mutex_
     // Session thread only.
     std::map<CURL*, TransferPtr> active_;
+    BodyBudget budget_{bodyBudgetBytes, 0};
 };
 
 void CurlSessionCore::run() {
@@ -149,7 +153,7 @@ void CurlSessionCore::start(const TransferPtr& transfer) {
         transfer->complete(std::nullopt, std::nullopt, cancelledError("cancelled"));
         return;
     }
-    if (auto error = transfer->prepare(settings_)) {
+    if (auto error = transfer->prepare(settings_, budget_)) {
         traceFinished(*transfer, error, 0, 0);
         transfer->complete(std::nullopt, std::nullopt, std::move(error));
         return;
@@ -180,9 +184,11 @@ void CurlSessionCore::collectFinished() {
 void CurlSessionCore::expireIdle() {
     const auto now = std::chrono::steady_clock::now();
     std::vector<TransferPtr> expired;
-    for (const auto& [handle, transfer] : active_)
+    for (const auto& [handle, transfer] : active_) {
+        transfer->noticeBytesOnTheSocket();
         if (transfer->idleDeadline() <= now)
             expired.push_back(transfer);
+    }
     for (const TransferPtr& transfer : expired)
         finish(transfer, HttpError{static_cast<long>(HttpErrorCode::TimedOut),
                                    "nothing received for the request's timeout interval"});

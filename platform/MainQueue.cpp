@@ -26,17 +26,27 @@ void MainQueue::asyncAfter(double delaySeconds, Task task) {
     // Not a number counts as no delay; an infinite delay is kept and never comes due.
     const double delay = delaySeconds > 0.0 ? delaySeconds : 0.0;
     std::function<void()> hook;
+    std::function<void(double)> observer;
     {
         std::lock_guard lock(mutex_);
         // The clock is read under the lock, so deadlines grow with the sequence: a later post
         // with a longer delay can never get an earlier deadline.
         tasks_.push(Entry{clock_->now() + delay, nextSequence_++, std::move(task)});
         hook = wakeHook_;
+        observer = postObserver_;
     }
     wake_.notify_all();
     if (hook) {
         hook();
     }
+    if (observer) {
+        observer(delaySeconds);
+    }
+}
+
+void MainQueue::setPostObserver(std::function<void(double delaySeconds)> observer) {
+    std::lock_guard lock(mutex_);
+    postObserver_ = std::move(observer);
 }
 
 void MainQueue::setWakeHook(std::function<void()> hook) {

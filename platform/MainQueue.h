@@ -37,6 +37,9 @@ public:
     void asyncAfter(double delaySeconds, Task task);
     // Any thread. Called after every post; a host uses it to wake its own event loop.
     void setWakeHook(std::function<void()> hook);
+    // Any thread. Called after every post, on the posting thread, with the delay asked for (0
+    // for async); tests use it to count delayed work such as retries.
+    void setPostObserver(std::function<void(double delaySeconds)> observer);
 
     const Clock& clock() const { return *clock_; }
     double now() const { return clock_->now(); }
@@ -73,6 +76,7 @@ private:
     std::priority_queue<Entry, std::vector<Entry>, Later> tasks_;
     std::uint64_t nextSequence_ = 0;
     std::function<void()> wakeHook_;
+    std::function<void(double)> postObserver_;
 };
 
 } // namespace zibbles::platform
