@@ -182,8 +182,8 @@ std::optional<std::string> checkSheetFolder(const std::string& path) {
 }
 
 std::optional<std::string> writeContactSheet(const std::string& path, const ShownFigures& shown,
-                                             const platform::Layer& background) {
-    const auto grey = background.backgroundColor().value_or(platform::Color{0, 0, 0, 1});
+                                             const platform::Layer& root) {
+    const auto grey = root.backgroundColor().value_or(platform::Color{0, 0, 0, 1});
     const auto sheet = drawContactSheet(shown.kept(), grey);
     const auto png = sheet ? platform::writePng(path, *sheet) : platform::PngResult{false, "empty"};
     if (!png.ok)
