@@ -26,7 +26,7 @@ finish() {
 }
 
 [ "$(id -u)" -eq 0 ] || { echo "skipped: needs root to run the daemon as uid $nobody"; exit 0; }
-for tool in Xvfb xscreensaver xscreensaver-command setpriv xwd python3; do
+for tool in Xvfb xscreensaver xscreensaver-command setpriv xwd; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 0; }
 done
 
@@ -35,7 +35,16 @@ chmod 755 "$work"
 xvfb_pid=""
 daemon_pid=""
 export ZIBBLES_CHAIN_DIR="$work/chain"
-ZIBBLES_CHAIN_PORT=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+# A port nothing answers on, from a range the kernel does not hand out on its own.
+free_port() {
+  local port
+  for _ in $(seq 50); do
+    port=$((20000 + RANDOM % 12000))
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
+  done
+  return 1
+}
+ZIBBLES_CHAIN_PORT=$(free_port)
 export ZIBBLES_CHAIN_PORT
 cleanup() {
   [ -n "$daemon_pid" ] && kill "$daemon_pid" 2>/dev/null
