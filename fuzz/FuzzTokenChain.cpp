@@ -1,6 +1,8 @@
-// A whole JSON-RPC answer, as the network delivers it, through to the figure's bounds.
+// A whole JSON-RPC answer, as the network delivers it, through to the figure drawn in a small
+// sprite.
 
 #include "Zibbles/ContentBounds.h"
+#include "Zibbles/SpriteImage.h"
 #include "Zibbles/decode/TokenChain.h"
 
 #include <cstdint>
@@ -12,7 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return -1;
     const std::string_view body(reinterpret_cast<const char*>(data), size);
     const auto pixels = zibbles::decodeRpcResponse(body);
-    if (pixels)
-        (void)zibbles::contentBounds(*pixels.value);
+    if (pixels) {
+        const zibbles::Rect content = zibbles::contentBounds(*pixels.value);
+        // A 24-pixel sprite: the drawing's cost, not its size, is what is being fuzzed here.
+        (void)zibbles::drawSpriteImage(content, *pixels.value, 12.0, 2.0);
+    }
     return 0;
 }

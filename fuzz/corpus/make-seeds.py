@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of each fuzz target into corpus/<target>/seed-*. Inputs that the
 fuzzer found and that once failed are kept beside them as regress-*; this script leaves those."""
-import base64, json, os
+import base64, json, os, struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 GOLDEN = os.path.join(HERE, "..", "..", "tests", "data", "decode")
@@ -37,6 +37,17 @@ SVGS = [
     b"<rect title='a>b' x=\"7' fill='#00000000\"/>\n<!-- <rect fill='#123'/> -->",
 ]
 
+def raster(sprite, scale, mode, content, pixels):
+    """Sprite size, scale, mode byte, content rectangle, then x, y, w, h and RGBA bytes per pixel."""
+    out = struct.pack("<ddB4d", sprite, scale, mode, *content)
+    for x, y, w, h, rgba in pixels:
+        out += struct.pack("<4d4B", x, y, w, h, *rgba)
+    return out
+
+
+RED, GLASS = (255, 0, 0, 255), (0, 0, 255, 128)
+INF, NAN = float("inf"), float("nan")
+
 SEEDS = {
     "FuzzAbiString": [hexresult(b"abc"), hexresult(b"abc", False), hexresult(b""),
                       hexresult(b"\xff"), b"0x" + b"0" * 127, b"0x" + b"+7-0" * 32,
@@ -56,6 +67,14 @@ SEEDS = {
                                    "result": hexresult(uri_of_svg(SVGS[0])).decode()}).encode(),
                        b'{"jsonrpc":"2.0","id":1,"error":{"code":3,"message":"execution reverted"}}',
                        b'{"result":12}', b'[]', b'{"result":"0x"}'],
+    "FuzzSpriteRaster": [
+        raster(150, 2, 1, (0, 0, 0, 0), [(2, 3, 1, 1, RED), (31, 22, 1, 1, GLASS)]),
+        raster(148.5, 2, 1, (0, 0, 0, 0), [(0, 0, 1, 1, RED), (1, 0, 1, 1, RED), (23, 23, 1, 1, RED)]),
+        raster(100, 1, 0, (0, 0, 1, 1), [(0, 0, 1e300, 1e300, GLASS), (-1e300, 5, 1, -1e300, RED)]),
+        raster(64, 1, 1, (0, 0, 0, 0), [(0, 0, 1, 1, RED), (INF, NAN, 1, 1, RED), (0, 0, NAN, 2, GLASS)]),
+        raster(0.5, 0.5, 1, (0, 0, 0, 0), [(0, 0, 1, 1, RED)]),
+        raster(1e300, 1e300, 1, (0, 0, 0, 0), [(0, 0, 1, 1, RED)]),
+    ],
 }
 
 
