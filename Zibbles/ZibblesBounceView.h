@@ -38,7 +38,7 @@ struct LegPlan {
 
 class ZibblesBounceView final : public platform::ScreenSaverView,
                                 public platform::AnimationDelegate {
-public:
+  public:
     static constexpr const char* className = "ZibblesBounceView";
 
     // initWithFrame:isPreview: and initWithCoder:. Null when the base initialisation fails.
@@ -91,9 +91,14 @@ public:
     void retryLater();
     void fetchOne();
 
-private:
+  private:
     void commonInit();
     void swapFigure();
+    void scheduleRetry(double delaySeconds);
+    void retryDue();
+
+    // When the one waiting retry is due (main-queue clock, seconds); none while nothing waits.
+    std::optional<double> retryDueAt;
 };
 
 // Registers "ZibblesBounceView" with a host's registry.

@@ -157,8 +157,28 @@ TEST_F(TokenSupplyBookkeeping, CancellationIsDroppedAndOtherFailuresRetryAfterOn
     test.advanceBy(1.499);
     EXPECT_EQ(ids->draws, 0u) << "not sooner than 1.5 s";
     test.advanceBy(0.001);
-    EXPECT_EQ(ids->draws, 10u)
-        << "each failure's retry tops up (no session: nothing stays pending)";
+    EXPECT_EQ(ids->draws, 5u) << "failures that come together share one top-up";
+    test.advanceBy(10);
+    EXPECT_EQ(ids->draws, 5u) << "and nothing more is scheduled";
+}
+
+// A retry per failure let a server that fails fast multiply the requests: every retry refilled
+// every missing place, and every refill that failed scheduled retries of its own. One retry
+// waits at a time, due 1.5 s after the latest failure.
+TEST_F(TokenSupplyBookkeeping, ALaterFailureMovesTheWaitingRetryInsteadOfAddingOne) {
+    view->pending = {};
+    ids->script({});
+    view->finishFetch(4, std::nullopt, std::nullopt);
+    test.advanceBy(1.0);
+    view->finishFetch(5, std::nullopt, std::nullopt);
+    test.advanceBy(0.5);
+    EXPECT_EQ(ids->draws, 0u) << "the later failure has waited only 0.5 s";
+    test.advanceBy(0.999);
+    EXPECT_EQ(ids->draws, 0u);
+    test.advanceBy(0.001);
+    EXPECT_EQ(ids->draws, 5u) << "one top-up, 1.5 s after the latest failure";
+    test.advanceBy(10);
+    EXPECT_EQ(ids->draws, 5u);
 }
 
 TEST_F(TokenSupplyBookkeeping, RetryOfAReleasedViewDoesNothing) {

@@ -41,13 +41,36 @@ void ZibblesBounceView::finishFetch(TokenId tokenId, std::optional<LoadedZibble>
 }
 
 // Main thread only. The retry draws fresh ids; it does not ask for the failed one again.
+// One retry waits at a time, due 1.5 s after the latest failure: every failure still waits its
+// full 1.5 s, but failures that come while a retry waits join it. A retry per failure would let a
+// server that fails fast multiply the requests, since each retry refills every missing place and
+// each refill that fails schedules retries of its own.
 void ZibblesBounceView::retryLater() {
-    auto self = std::static_pointer_cast<ZibblesBounceView>(shared_from_this());
-    std::weak_ptr<ZibblesBounceView> view = self;
-    environment().mainQueue->asyncAfter(retryDelay, [view] {
+    const bool waiting = retryDueAt.has_value();
+    retryDueAt = environment().mainQueue->now() + retryDelay;
+    if (!waiting)
+        scheduleRetry(retryDelay);
+}
+
+// Main thread only. The work holds the view weakly and does nothing once it is gone.
+void ZibblesBounceView::scheduleRetry(double delaySeconds) {
+    std::weak_ptr<ZibblesBounceView> view =
+        std::static_pointer_cast<ZibblesBounceView>(shared_from_this());
+    environment().mainQueue->asyncAfter(delaySeconds, [view] {
         if (const auto strong = view.lock())
-            strong->topUpQueue();
+            strong->retryDue();
     });
+}
+
+// Main thread only. A failure since the retry was scheduled moved it later: wait out the rest.
+void ZibblesBounceView::retryDue() {
+    const double now = environment().mainQueue->now();
+    if (retryDueAt && *retryDueAt > now) {
+        scheduleRetry(*retryDueAt - now);
+        return;
+    }
+    retryDueAt.reset();
+    topUpQueue();
 }
 
 } // namespace zibbles
