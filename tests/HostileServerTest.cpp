@@ -1,7 +1,7 @@
 // The saver against servers that misbehave: a view on virtual time with the real curl session,
 // pointed at a loopback server that fails in one way or another. Whatever the server does, the
-// view keeps running, retries each failure once 1.5 s later, and shows figures again as soon as
-// the server answers well.
+// view keeps running, retries 1.5 s after the failures (one retry for failures that come
+// together), and shows figures again as soon as the server answers well.
 
 #include "support/HostileServer.h"
 #include "Zibbles/ZibblesBounceView.h"
@@ -30,6 +30,13 @@ using testing::tokenUriAnswer;
 constexpr platform::Rect fullScreen{{0, 0}, {1920, 1080}};
 constexpr double retryDelay = 1.5;
 constexpr std::uint64_t MiB = 1024 * 1024;
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer's allocator keeps freed blocks in quarantine, so the buffers a growing body left
+// behind still count.
+constexpr std::uint64_t peakGrowthBound = 96 * MiB;
+#else
+constexpr std::uint64_t peakGrowthBound = 48 * MiB;
+#endif
 
 Reply replyOf(Misbehaviour kind, int status = 200, std::string body = {}) {
     Reply reply;
@@ -106,7 +113,7 @@ class HostileServerTest : public ::testing::Test {
     }
 };
 
-TEST_F(HostileServerTest, EveryMisbehaviourIsRetriedOnceAndFiguresReturnWhenTheServerMends) {
+TEST_F(HostileServerTest, EveryMisbehaviourIsRetriedAndFiguresReturnWhenTheServerMends) {
     const std::string good = tokenUriAnswer(42);
     const std::string noFigure =
         testing::rpcBodyOf(testing::abiEncodeString(testing::tokenUriOfSvg("<svg/>")));
@@ -145,7 +152,7 @@ TEST_F(HostileServerTest, EveryMisbehaviourIsRetriedOnceAndFiguresReturnWhenTheS
         ASSERT_TRUE(pumpUntil([&] { return finished() == done + 5 && view->pending.empty(); }));
         EXPECT_FALSE(view->current);
         EXPECT_TRUE(view->inflightTasks.empty());
-        EXPECT_EQ(retriesScheduled, 5) << "one retry per failure";
+        EXPECT_EQ(retriesScheduled, 1) << "one retry for five failures at once";
 
         const double failedAt = test.now();
         test.advanceTo(failedAt + retryDelay - 0.001);
@@ -154,13 +161,13 @@ TEST_F(HostileServerTest, EveryMisbehaviourIsRetriedOnceAndFiguresReturnWhenTheS
         test.advanceTo(failedAt + retryDelay);
         ASSERT_TRUE(pumpUntil([&] { return finished() == done + 10 && view->pending.empty(); }));
         EXPECT_EQ(server.connectionCount(), connections + 10);
-        EXPECT_EQ(retriesScheduled, 10);
+        EXPECT_EQ(retriesScheduled, 2);
 
         behave();
         test.advanceBy(retryDelay);
         ASSERT_TRUE(pumpUntil([&] { return settled(*view); }));
         EXPECT_TRUE(view->spriteLayer->contents());
-        EXPECT_EQ(retriesScheduled, 10) << "a success schedules no retry";
+        EXPECT_EQ(retriesScheduled, 2) << "a success schedules no retry";
     }
 }
 
@@ -197,7 +204,7 @@ TEST_F(HostileServerTest, HundredMebibyteBodiesAreRefusedAtTheCapWithMemoryBound
         ASSERT_TRUE(
             pumpUntil([&] { return finished() == done + 5 && view->pending.empty(); }, 30s));
         EXPECT_FALSE(view->current);
-        EXPECT_EQ(retriesScheduled, 5);
+        EXPECT_EQ(retriesScheduled, 1);
         const std::uint64_t growth = testing::peakResidentBytes() - peakBefore;
         const std::uint64_t sent = server.bodyBytesSent() - sentBefore;
         std::printf("100 MiB bodies, %s: peak RSS growth %.1f MiB, %.1f MiB sent for 5 fetches\n",
@@ -205,7 +212,7 @@ TEST_F(HostileServerTest, HundredMebibyteBodiesAreRefusedAtTheCapWithMemoryBound
                     static_cast<double>(sent) / MiB);
         // Five fetches at once, each refused once it passes 16 MiB.
         EXPECT_LT(sent, 5 * 20 * MiB);
-        EXPECT_LT(growth, 48 * MiB);
+        EXPECT_LT(growth, peakGrowthBound);
 
         behave();
         test.advanceBy(retryDelay);
@@ -272,7 +279,7 @@ TEST_F(HostileServerTest, AnUntrustedCertificateIsRefusedAndRetriedATrustedOneSe
         for (std::size_t round = 1; round <= 3; ++round) {
             ASSERT_TRUE(pumpUntil([&] { return finished("error") == 5 * round; })) << round;
             ASSERT_TRUE(pumpUntil([&] { return view->pending.empty(); }));
-            EXPECT_EQ(retriesScheduled, static_cast<int>(5 * round));
+            EXPECT_EQ(retriesScheduled, static_cast<int>(round));
             test.advanceBy(retryDelay);
         }
         EXPECT_FALSE(view->current) << "never accepted";
