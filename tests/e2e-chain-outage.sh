@@ -68,6 +68,10 @@ outage = [s for s in sent if failures[0] < s <= failures[-1]]
 early = [s for s in outage if not any(0 <= s - e <= 0.25 for e in leg_ends)
          and not any(1.5 - 0.005 <= s - f <= 2.25 for f in failures)]
 claim(len(outage) >= 2 and not early, f"{len(outage)} requests during the outage, none early: {early}")
+# The rate stays bounded: one waiting retry refills at most five places, and so does each leg
+# end; a retry per failure used to let the rate grow for as long as the outage lasted.
+busiest = max(sum(1 for t in outage if w <= t < w + 1.5) for w in outage) if outage else 0
+claim(busiest <= 20, f"at most 20 requests in any 1.5 s of the outage (busiest: {busiest})")
 back = [t for t in oks if t > failures[-1]]
 claim(bool(back), "fetches succeed again once the chain is back")
 claim(bool(back) and any(t >= back[0] for t in shown), "a figure is shown again after the chain is back")
