@@ -66,67 +66,27 @@ struct DesktopOptions {
     bool help = false;
 };
 
-using Error = std::optional<std::string>;
-
-std::function<Error(std::string_view)> flag(bool& target) {
-    return [&target](std::string_view) -> Error {
-        target = true;
-        return std::nullopt;
-    };
-}
-
-std::function<Error(std::string_view)> text(std::optional<std::string>& target) {
-    return [&target](std::string_view v) -> Error {
-        if (v.empty())
-            return "needs a non-empty value";
-        target = std::string(v);
-        return std::nullopt;
-    };
-}
-
-std::function<Error(std::string_view)> url(std::optional<std::string>& target) {
-    return [&target](std::string_view v) -> Error {
-        if (v.rfind("http://", 0) != 0 && v.rfind("https://", 0) != 0)
-            return "expected an http:// or https:// URL";
-        target = std::string(v);
-        return std::nullopt;
-    };
-}
-
 std::vector<OptionRow> optionTable(DesktopOptions& o) {
     return {
         {"--window", "WxH", "window size as the desktop counts it (default 1280x720)",
-         [&](std::string_view v) -> Error {
-             auto size = parseSize(v);
-             if (!size)
-                 return "expected WxH, e.g. 1280x720";
-             o.window = *size;
-             return std::nullopt;
-         }},
+         setSize(o.window, "1280x720")},
         {"--fullscreen", "", "full screen on every display; any key or click quits",
-         flag(o.fullscreen)},
+         setFlag(o.fullscreen)},
         {"--root", "", "as a screen saver's hack: draw in $XSCREENSAVER_WINDOW, else the root",
-         flag(o.hack.root)},
-        {"-root", "", "", flag(o.hack.root)},
+         setFlag(o.hack.root)},
+        {"-root", "", "", setFlag(o.hack.root)},
         {"--window-id", "ID", "as a screen saver's hack: draw in this X window (0x... or decimal)",
-         text(o.hack.windowIdText)},
-        {"-window-id", "ID", "", text(o.hack.windowIdText)},
-        {"--seed", "N", "seed the random source (default: from the OS)",
-         [&](std::string_view v) -> Error {
-             o.seed = parseSeed(v);
-             return o.seed ? Error() : Error("expected a whole number from 0 to 2^64-1");
-         }},
-        {"--trace", "FILE", "write the platform's trace as JSON lines", text(o.tracePath)},
-        {"--no-network", "", "fetch nothing", flag(o.noNetwork)},
-        {"--endpoint", "URL", "ask this JSON-RPC endpoint instead of the built-in one",
-         url(o.endpoint)},
-        {"--figure", "FILE",
-         "show this figure first (SVG, token URI, eth_call hex or JSON-RPC body)",
-         text(o.figurePath)},
+         setText(o.hack.windowIdText)},
+        {"-window-id", "ID", "", setText(o.hack.windowIdText)},
+        seedRow(o.seed),
+        traceRow(o.tracePath),
+        noNetworkRow(o.noNetwork),
+        endpointRow(o.endpoint),
+        figureRow(o.figurePath),
         {"--full-redraw", "", "paint and show every frame whole (to compare costs)",
-         flag(o.fullRedraw)},
-        {"--help", "", "show this text", flag(o.help)},
-        {"-h", "", "", flag(o.help)},
+         setFlag(o.fullRedraw)},
+        helpRow(o.help),
+        shortHelpRow(o.help),
     };
 }
 

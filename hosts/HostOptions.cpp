@@ -68,6 +68,95 @@ std::optional<std::uint64_t> parseSeed(std::string_view text) {
     return wholeText<std::uint64_t>(text);
 }
 
+ApplyValue setFlag(bool& target) {
+    return [&target](std::string_view) -> std::optional<std::string> {
+        target = true;
+        return std::nullopt;
+    };
+}
+
+ApplyValue setText(std::optional<std::string>& target) {
+    return [&target](std::string_view value) -> std::optional<std::string> {
+        if (value.empty())
+            return "needs a non-empty value";
+        target = std::string(value);
+        return std::nullopt;
+    };
+}
+
+ApplyValue setUrl(std::optional<std::string>& target) {
+    return [&target](std::string_view value) -> std::optional<std::string> {
+        if (value.rfind("http://", 0) != 0 && value.rfind("https://", 0) != 0)
+            return "expected an http:// or https:// URL";
+        target = std::string(value);
+        return std::nullopt;
+    };
+}
+
+ApplyValue setSeed(std::optional<std::uint64_t>& target) {
+    return [&target](std::string_view value) -> std::optional<std::string> {
+        target = parseSeed(value);
+        if (!target)
+            return "expected a whole number from 0 to 2^64-1";
+        return std::nullopt;
+    };
+}
+
+ApplyValue setSize(PixelSize& target, std::string_view example) {
+    return [&target, error = "expected WxH, e.g. " + std::string(example)](
+               std::string_view value) -> std::optional<std::string> {
+        const auto size = parseSize(value);
+        if (!size)
+            return error;
+        target = *size;
+        return std::nullopt;
+    };
+}
+
+ApplyValue setPositive(double& target, double limit) {
+    std::ostringstream error;
+    error << "expected a number above 0, at most " << limit;
+    return [&target, limit,
+            error = error.str()](std::string_view value) -> std::optional<std::string> {
+        const auto number = parsePositive(value, limit);
+        if (!number)
+            return error;
+        target = *number;
+        return std::nullopt;
+    };
+}
+
+OptionRow seedRow(std::optional<std::uint64_t>& seed) {
+    return {"--seed", "N", "seed the random source (default: from the OS)", setSeed(seed)};
+}
+
+OptionRow traceRow(std::optional<std::string>& path) {
+    return {"--trace", "FILE", "write the platform's trace as JSON lines", setText(path)};
+}
+
+OptionRow noNetworkRow(bool& noNetwork) {
+    return {"--no-network", "", "fetch nothing", setFlag(noNetwork)};
+}
+
+OptionRow endpointRow(std::optional<std::string>& endpoint) {
+    return {"--endpoint", "URL", "ask this JSON-RPC endpoint instead of the built-in one",
+            setUrl(endpoint)};
+}
+
+OptionRow figureRow(std::optional<std::string>& path) {
+    return {"--figure", "FILE",
+            "show this figure first (SVG, token URI, eth_call hex or JSON-RPC body)",
+            setText(path)};
+}
+
+OptionRow helpRow(bool& help) {
+    return {"--help", "", "show this text", setFlag(help)};
+}
+
+OptionRow shortHelpRow(bool& help) {
+    return {"-h", "", "", setFlag(help)};
+}
+
 namespace {
 
 enum class OnProblem { Stop, SkipAndGoOn };

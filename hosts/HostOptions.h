@@ -41,6 +41,31 @@ struct OptionRow {
     std::function<std::optional<std::string>(std::string_view value)> apply;
 };
 
+// What a row does with its value; the same few kinds of value recur in every host's table.
+using ApplyValue = std::function<std::optional<std::string>(std::string_view value)>;
+
+// Sets target to true; for a flag.
+ApplyValue setFlag(bool& target);
+// Any value but an empty one.
+ApplyValue setText(std::optional<std::string>& target);
+// An http:// or https:// URL.
+ApplyValue setUrl(std::optional<std::string>& target);
+// As parseSeed.
+ApplyValue setSeed(std::optional<std::uint64_t>& target);
+// As parseSize; example ("1280x720") shows the form in the error.
+ApplyValue setSize(PixelSize& target, std::string_view example);
+// As parsePositive.
+ApplyValue setPositive(double& target, double limit);
+
+// The rows every host has, each in the same words wherever it appears.
+OptionRow seedRow(std::optional<std::uint64_t>& seed);
+OptionRow traceRow(std::optional<std::string>& path);
+OptionRow noNetworkRow(bool& noNetwork);
+OptionRow endpointRow(std::optional<std::string>& endpoint);
+OptionRow figureRow(std::optional<std::string>& path);
+OptionRow helpRow(bool& help);      // --help
+OptionRow shortHelpRow(bool& help); // -h, left out of the usage text
+
 // Applies every argument through the table. Gives the first error, or nothing.
 std::optional<std::string> parseArguments(const std::vector<OptionRow>& table,
                                           const std::vector<std::string>& arguments);

@@ -57,79 +57,31 @@ struct RenderOptions {
 };
 
 std::vector<OptionRow> optionTable(RenderOptions& o) {
-    using Error = std::optional<std::string>;
-    auto flag = [](bool& target) {
-        return [&target](std::string_view) -> Error {
-            target = true;
-            return std::nullopt;
-        };
-    };
-    auto text = [](std::optional<std::string>& target) {
-        return [&target](std::string_view v) -> Error {
-            if (v.empty())
-                return "needs a non-empty value";
-            target = std::string(v);
-            return std::nullopt;
-        };
-    };
     return {
-        {"--size", "WxH", "view size in points (default 1920x1080)",
-         [&](std::string_view v) -> Error {
-             auto size = parseSize(v);
-             if (!size)
-                 return "expected WxH, e.g. 1920x1080";
-             o.size = *size;
-             return std::nullopt;
-         }},
-        {"--scale", "S", "device pixels per point (default 1)",
-         [&](std::string_view v) -> Error {
-             auto scale = parsePositive(v, 8.0);
-             if (!scale)
-                 return "expected a number above 0, at most 8";
-             o.scale = *scale;
-             return std::nullopt;
-         }},
+        {"--size", "WxH", "view size in points (default 1920x1080)", setSize(o.size, "1920x1080")},
+        {"--scale", "S", "device pixels per point (default 1)", setPositive(o.scale, 8.0)},
         {"--seconds", "T", "seconds of animation to run (default 10)",
-         [&](std::string_view v) -> Error {
+         [&](std::string_view v) -> std::optional<std::string> {
              auto seconds = parseNonNegative(v, 7 * 86400.0);
              if (!seconds)
                  return "expected a number of seconds from 0 to 604800";
              o.seconds = *seconds;
              return std::nullopt;
          }},
-        {"--fps", "F", "frames per second (default 30)",
-         [&](std::string_view v) -> Error {
-             auto fps = parsePositive(v, 1000.0);
-             if (!fps)
-                 return "expected a number above 0, at most 1000";
-             o.fps = *fps;
-             return std::nullopt;
-         }},
-        {"--out", "DIR", "write frame-00000.png, ... here (made if missing)", text(o.outDir)},
-        {"--virtual-time", "", "run the clock as fast as the work allows", flag(o.virtualTime)},
-        {"--seed", "N", "seed the random source (default: from the OS)",
-         [&](std::string_view v) -> Error {
-             o.seed = parseSeed(v);
-             return o.seed ? Error() : Error("expected a whole number from 0 to 2^64-1");
-         }},
-        {"--preview", "", "make the view as a preview", flag(o.preview)},
-        {"--trace", "FILE", "write the platform's trace as JSON lines", text(o.tracePath)},
-        {"--no-network", "", "fetch nothing", flag(o.noNetwork)},
-        {"--endpoint", "URL", "ask this JSON-RPC endpoint instead of the built-in one",
-         [&](std::string_view v) -> Error {
-             if (v.rfind("http://", 0) != 0 && v.rfind("https://", 0) != 0)
-                 return "expected an http:// or https:// URL";
-             o.endpoint = std::string(v);
-             return std::nullopt;
-         }},
-        {"--figure", "FILE",
-         "show this figure first (SVG, token URI, eth_call hex or JSON-RPC body)",
-         text(o.figurePath)},
+        {"--fps", "F", "frames per second (default 30)", setPositive(o.fps, 1000.0)},
+        {"--out", "DIR", "write frame-00000.png, ... here (made if missing)", setText(o.outDir)},
+        {"--virtual-time", "", "run the clock as fast as the work allows", setFlag(o.virtualTime)},
+        seedRow(o.seed),
+        {"--preview", "", "make the view as a preview", setFlag(o.preview)},
+        traceRow(o.tracePath),
+        noNetworkRow(o.noNetwork),
+        endpointRow(o.endpoint),
+        figureRow(o.figurePath),
         {"--contact-sheet", "FILE",
          "at the end, write every figure shown, once each, in order, as a PNG grid",
-         text(o.contactSheetPath)},
-        {"--help", "", "show this text", flag(o.help)},
-        {"-h", "", "", flag(o.help)},
+         setText(o.contactSheetPath)},
+        helpRow(o.help),
+        shortHelpRow(o.help),
     };
 }
 
@@ -216,9 +168,9 @@ int run(const RenderOptions& o) {
         clock = std::make_shared<platform::VirtualClock>(0.0);
     else
         clock = std::make_shared<platform::MonotonicClock>();
-    auto made = makeEnvironment(
-        {clock, o.seed, o.scale, o.noNetwork ? Network::None : Network::Real, o.tracePath,
-         o.endpoint});
+    auto made =
+        makeEnvironment({clock, o.seed, o.scale, o.noNetwork ? Network::None : Network::Real,
+                         o.tracePath, o.endpoint});
     if (!made.environment)
         return fail(made.error);
     const platform::Environment& environment = *made.environment;
