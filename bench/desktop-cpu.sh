@@ -10,21 +10,13 @@ binary=$1
 seconds=${2:-20}
 runs=${3:-3}
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+source "$repo/demo/lib/ports.sh"
 settle=3 # seconds for the first figure to arrive before measuring
 
 work=$(mktemp -d)
 xvfb_pid=""
 host_pid=""
 export ZIBBLES_CHAIN_DIR="$work/chain"
-# A port nothing answers on, from a range the kernel does not hand out on its own.
-free_port() {
-  local port
-  for _ in $(seq 50); do
-    port=$((20000 + RANDOM % 12000))
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
-  done
-  return 1
-}
 ZIBBLES_CHAIN_PORT=$(free_port)
 export ZIBBLES_CHAIN_PORT
 cleanup() {

@@ -9,7 +9,7 @@ chain="$demo_dir/chain"
 work="$(mktemp -d "${TMPDIR:-/tmp}/zibbles-chain-test.XXXXXX")"
 export ZIBBLES_CHAIN_DIR="$work/chain"
 
-port_in_use() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+source "$demo_dir/lib/ports.sh"
 
 port=""
 for candidate in $(seq 18545 18595); do

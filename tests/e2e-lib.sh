@@ -7,6 +7,7 @@
 
 e2e_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 e2e_chain="$e2e_root/demo/chain"
+source "$e2e_root/demo/lib/ports.sh"
 passed=0
 failed=0
 
@@ -56,8 +57,6 @@ e2e_cleanup() {
   [[ -n ${e2e_host_pid:-} ]] && kill "$e2e_host_pid" 2>/dev/null
   if [[ $failed -eq 0 ]]; then rm -rf "$work"; else echo "(kept $work for a look)"; fi
 }
-
-port_in_use() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 
 # Starts the node on the first free port of the script's range of 50. Another test may take a
 # port between the look and anvil's bind, so a refused start moves on to the next port.

@@ -7,6 +7,7 @@
 set -uo pipefail
 binary=$1
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+source "$repo/demo/lib/ports.sh"
 nobody=65534
 passed=0
 failed=0
@@ -35,15 +36,6 @@ chmod 755 "$work"
 xvfb_pid=""
 daemon_pid=""
 export ZIBBLES_CHAIN_DIR="$work/chain"
-# A port nothing answers on, from a range the kernel does not hand out on its own.
-free_port() {
-  local port
-  for _ in $(seq 50); do
-    port=$((20000 + RANDOM % 12000))
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
-  done
-  return 1
-}
 ZIBBLES_CHAIN_PORT=$(free_port)
 export ZIBBLES_CHAIN_PORT
 cleanup() {
