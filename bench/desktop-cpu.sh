@@ -11,6 +11,7 @@ seconds=${2:-20}
 runs=${3:-3}
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$repo/demo/lib/ports.sh"
+source "$repo/tests/x11-lib.sh"
 settle=3 # seconds for the first figure to arrive before measuring
 
 work=$(mktemp -d)
@@ -28,10 +29,7 @@ cleanup() {
 trap cleanup EXIT
 
 "$repo/demo/chain" up >/dev/null
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
+start_xvfb 1920x1080 "$work" || { echo "Xvfb did not start" >&2; exit 1; }
 ticks_per_second=$(getconf CLK_TCK)
 
 # utime + stime of a process, in clock ticks (fields 14 and 15; the name may hold blanks).

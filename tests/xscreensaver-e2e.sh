@@ -8,6 +8,7 @@ set -uo pipefail
 binary=$1
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$repo/demo/lib/ports.sh"
+source "$repo/tests/x11-lib.sh"
 nobody=65534
 passed=0
 failed=0
@@ -59,10 +60,7 @@ wait_for() {
 
 "$repo/demo/chain" up >"$work/chain.out" 2>&1 || { cat "$work/chain.out"; echo "0 passed, 1 failed"; exit 1; }
 
-Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-wait_for 10 test -s "$work/display" || { echo "Xvfb did not start"; echo "0 passed, 1 failed"; exit 1; }
-export DISPLAY=":$(cat "$work/display")"
+start_xvfb 1280x720 "$work" || { echo "Xvfb did not start"; echo "0 passed, 1 failed"; exit 1; }
 
 # The hack, where the unprivileged daemon can read and run it.
 mkdir -p "$work/hacks" "$work/home"

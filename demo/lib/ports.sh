@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Loopback ports for a chain node of a script's own (sourced, not run).
 
 # port_in_use PORT: something answers on 127.0.0.1:PORT.
