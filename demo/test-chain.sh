@@ -27,18 +27,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-passed=0
-failed=0
-pass() { passed=$((passed + 1)); }
-fail() {
-  failed=$((failed + 1))
-  echo "FAIL $*"
-}
-finish() {
-  echo "$passed passed, $failed failed"
-  [[ $failed -eq 0 ]]
-  exit
-}
+source "$demo_dir/lib/tally.sh"
 
 if "$chain" up >"$work/up.out" 2>&1; then
   pass

@@ -8,25 +8,15 @@
 e2e_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 e2e_chain="$e2e_root/demo/chain"
 source "$e2e_root/demo/lib/ports.sh"
-passed=0
-failed=0
+source "$e2e_root/demo/lib/tally.sh"
 
-pass() { passed=$((passed + 1)); }
-fail() {
-  failed=$((failed + 1))
-  echo "FAIL $*"
-}
 # check DESCRIPTION COMMAND...: passes when the command succeeds.
 check() {
   local what=$1
   shift
   if "$@"; then pass; else fail "$what"; fi
 }
-e2e_finish() {
-  echo "$passed passed, $failed failed"
-  [[ $failed -eq 0 ]]
-  exit
-}
+e2e_finish() { finish; }
 
 # e2e_setup NAME FIRST_PORT RENDER INSPECT: the hosts under test and a fresh work folder.
 e2e_setup() {
