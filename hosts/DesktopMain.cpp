@@ -219,13 +219,10 @@ LoopSettings loopSettings(const DesktopOptions& o, SDL_Window* firstWindow) {
 }
 
 int run(const DesktopOptions& o, const std::vector<SDL_Window*>& windows) {
-    std::optional<LoadedZibble> figure;
-    if (o.figurePath) {
-        auto loaded = loadFigure(*o.figurePath);
-        if (!loaded.figure)
-            return fail(loaded.error);
-        figure = std::move(loaded.figure);
-    }
+    LoadedFigure loaded = loadFigureIfGiven(o.figurePath);
+    if (!loaded.error.empty())
+        return fail(loaded.error);
+    std::optional<LoadedZibble> figure = std::move(loaded.figure);
     auto made =
         makeEnvironment({std::make_shared<platform::MonotonicClock>(), o.seed,
                          platform::displayScaleOf(windows.front()),

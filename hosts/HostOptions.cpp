@@ -243,4 +243,10 @@ LoadedFigure loadFigure(const std::string& path) {
     return {std::move(figure), {}};
 }
 
+LoadedFigure loadFigureIfGiven(const std::optional<std::string>& path) {
+    if (!path)
+        return {};
+    return loadFigure(*path);
+}
+
 } // namespace zibbles::host

@@ -88,5 +88,7 @@ struct LoadedFigure {
 // A file holding an SVG, a token URI, an eth_call result or a JSON-RPC body, decoded as a fetch
 // would decode it (token id 0).
 LoadedFigure loadFigure(const std::string& path);
+// As loadFigure when a path is given; without one, neither a figure nor an error.
+LoadedFigure loadFigureIfGiven(const std::optional<std::string>& path);
 
 } // namespace zibbles::host

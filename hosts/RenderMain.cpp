@@ -155,13 +155,10 @@ int run(const RenderOptions& o) {
     if (o.contactSheetPath)
         if (const auto error = checkSheetFolder(*o.contactSheetPath))
             return fail(*error);
-    std::optional<LoadedZibble> figure;
-    if (o.figurePath) {
-        auto loaded = loadFigure(*o.figurePath);
-        if (!loaded.figure)
-            return fail(loaded.error);
-        figure = std::move(loaded.figure);
-    }
+    LoadedFigure loaded = loadFigureIfGiven(o.figurePath);
+    if (!loaded.error.empty())
+        return fail(loaded.error);
+    std::optional<LoadedZibble> figure = std::move(loaded.figure);
 
     std::shared_ptr<platform::Clock> clock;
     if (o.virtualTime)
