@@ -2,6 +2,7 @@
 // scale 2), and the compositor's cost per frame at 1920 × 1080 on the software target: a full
 // repaint, and a frame where only the moving sprite's rectangles are repainted.
 
+#include "Zibbles/SpriteImage.h"
 #include "Zibbles/SpriteRaster.h"
 #include "platform/BitmapContext.h"
 #include "platform/Clock.h"
@@ -49,6 +50,15 @@ void BM_RasterIntoBitmap(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_RasterIntoBitmap);
+
+// Hostile artwork at the body cap: a hundred thousand translucent fills of the whole square, drawn
+// as a swap draws them. Filling stops after 64 squares' worth of pixels.
+void BM_HostileStackedFills(benchmark::State& state) {
+    const std::vector<Pixel> pixels(100'000, Pixel{0, 0, 24, 24, Color{0.2, 0.4, 0.6, 0.5}});
+    for (auto _ : state)
+        benchmark::DoNotOptimize(drawSpriteImage(kContent, pixels, 148.5, 2.0));
+}
+BENCHMARK(BM_HostileStackedFills)->Unit(benchmark::kMillisecond);
 
 struct Scene {
     std::shared_ptr<platform::VirtualClock> clock = std::make_shared<platform::VirtualClock>(0.0);

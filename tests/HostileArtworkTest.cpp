@@ -123,6 +123,21 @@ TEST(HostileArtwork, ARectangleCostsNoMoreThanTheBitmapItLandsIn) {
     }
 }
 
+// Stacked full-square fills: 64 squares' worth are drawn, and nothing after them, so a figure
+// of a hundred thousand translucent layers costs the main thread a bounded moment at a swap.
+TEST(HostileArtwork, FillingStopsAfterSixtyFourSquaresWorthOfPixels) {
+    const Color red{1, 0, 0, 1}, blue{0, 0, 1, 1};
+    const auto topLeftOf = [](const std::vector<Pixel>& pixels) {
+        const auto image = drawSpriteImage(contentBounds(pixels), pixels, spriteSize, scale);
+        return std::vector<std::uint8_t>(image->rgba().begin(), image->rgba().begin() + 4);
+    };
+    std::vector<Pixel> layers(63, Pixel{0, 0, 10, 10, red});
+    layers.push_back({0, 0, 10, 10, blue});
+    EXPECT_EQ(topLeftOf(layers), (std::vector<std::uint8_t>{0, 0, 255, 255})) << "the 64th fill";
+    layers.insert(layers.begin(), Pixel{0, 0, 10, 10, red});
+    EXPECT_EQ(topLeftOf(layers), (std::vector<std::uint8_t>{255, 0, 0, 255})) << "the 65th fill";
+}
+
 // The fastest of three runs, in seconds.
 double fastestOfThree(const std::function<void()>& run) {
     double best = std::numeric_limits<double>::infinity();
