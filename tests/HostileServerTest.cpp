@@ -80,19 +80,6 @@ class HostileServerTest : public ::testing::Test {
         return ZibblesBounceView::initWithFrame(test.environment, fullScreen, false);
     }
 
-    // Runs the main queue's due tasks, virtual time standing still, until done() holds or
-    // bound of real time has passed.
-    template <typename Done> bool pumpUntil(Done done, std::chrono::milliseconds bound = 10s) {
-        const auto giveUp = std::chrono::steady_clock::now() + bound;
-        for (;;) {
-            test.queue().runDueTasks();
-            if (done())
-                return true;
-            if (std::chrono::steady_clock::now() > giveUp)
-                return false;
-            std::this_thread::sleep_for(2ms);
-        }
-    }
     // Requests the session has finished, with the given outcome or with any.
     std::size_t finished(const char* outcome = nullptr) const {
         const std::string wanted = outcome ? std::string(R"("outcome":")") + outcome + "\""
@@ -149,7 +136,8 @@ TEST_F(HostileServerTest, EveryMisbehaviourIsRetriedAndFiguresReturnWhenTheServe
         const std::size_t done = finished();
         retriesScheduled = 0;
         const auto view = makeView();
-        ASSERT_TRUE(pumpUntil([&] { return finished() == done + 5 && view->pending.empty(); }));
+        ASSERT_TRUE(
+            test.pumpUntil([&] { return finished() == done + 5 && view->pending.empty(); }));
         EXPECT_FALSE(view->current);
         EXPECT_TRUE(view->inflightTasks.empty());
         EXPECT_EQ(retriesScheduled, 1) << "one retry for five failures at once";
@@ -159,13 +147,14 @@ TEST_F(HostileServerTest, EveryMisbehaviourIsRetriedAndFiguresReturnWhenTheServe
         std::this_thread::sleep_for(20ms);
         EXPECT_EQ(server.connectionCount(), connections + 5) << "no retry before 1.5 s";
         test.advanceTo(failedAt + retryDelay);
-        ASSERT_TRUE(pumpUntil([&] { return finished() == done + 10 && view->pending.empty(); }));
+        ASSERT_TRUE(
+            test.pumpUntil([&] { return finished() == done + 10 && view->pending.empty(); }));
         EXPECT_EQ(server.connectionCount(), connections + 10);
         EXPECT_EQ(retriesScheduled, 2);
 
         behave();
         test.advanceBy(retryDelay);
-        ASSERT_TRUE(pumpUntil([&] { return settled(*view); }));
+        ASSERT_TRUE(test.pumpUntil([&] { return settled(*view); }));
         EXPECT_TRUE(view->spriteLayer->contents());
         EXPECT_EQ(retriesScheduled, 2) << "a success schedules no retry";
     }
@@ -183,7 +172,7 @@ TEST_F(HostileServerTest, BytesDrippingSlowerThanTheWholeTimeoutStillComplete) {
     });
     const auto began = std::chrono::steady_clock::now();
     const auto view = makeView();
-    ASSERT_TRUE(pumpUntil([&] { return settled(*view); }, 20s)) << dump();
+    ASSERT_TRUE(test.pumpUntil([&] { return settled(*view); }, 20s)) << dump();
     EXPECT_GE(std::chrono::steady_clock::now() - began, 3s);
     EXPECT_EQ(finished("timeout"), 0u);
     EXPECT_EQ(retriesScheduled, 0);
@@ -202,7 +191,7 @@ TEST_F(HostileServerTest, HundredMebibyteBodiesAreRefusedAtTheCapWithMemoryBound
         retriesScheduled = 0;
         const auto view = makeView();
         ASSERT_TRUE(
-            pumpUntil([&] { return finished() == done + 5 && view->pending.empty(); }, 30s));
+            test.pumpUntil([&] { return finished() == done + 5 && view->pending.empty(); }, 30s));
         EXPECT_FALSE(view->current);
         EXPECT_EQ(retriesScheduled, 1);
         const std::uint64_t growth = testing::peakResidentBytes() - peakBefore;
@@ -218,7 +207,7 @@ TEST_F(HostileServerTest, HundredMebibyteBodiesAreRefusedAtTheCapWithMemoryBound
 
         behave();
         test.advanceBy(retryDelay);
-        ASSERT_TRUE(pumpUntil([&] { return settled(*view); }));
+        ASSERT_TRUE(test.pumpUntil([&] { return settled(*view); }));
     }
 }
 
@@ -232,7 +221,7 @@ TEST_F(HostileServerTest, ManyViewsWaitingOnASlowServerAtOnceAllGetTheirFigures)
     std::vector<std::shared_ptr<ZibblesBounceView>> views;
     for (int i = 0; i < 8; ++i)
         views.push_back(makeView());
-    ASSERT_TRUE(pumpUntil(
+    ASSERT_TRUE(test.pumpUntil(
         [&] {
             return std::all_of(views.begin(), views.end(), [&](auto& v) { return settled(*v); });
         },
@@ -279,8 +268,8 @@ TEST_F(HostileServerTest, AnUntrustedCertificateIsRefusedAndRetriedATrustedOneSe
         test.environment.session = platform::makeCurlSession(requests);
         const auto view = makeView();
         for (std::size_t round = 1; round <= 3; ++round) {
-            ASSERT_TRUE(pumpUntil([&] { return finished("error") == 5 * round; })) << round;
-            ASSERT_TRUE(pumpUntil([&] { return view->pending.empty(); }));
+            ASSERT_TRUE(test.pumpUntil([&] { return finished("error") == 5 * round; })) << round;
+            ASSERT_TRUE(test.pumpUntil([&] { return view->pending.empty(); }));
             EXPECT_EQ(retriesScheduled, static_cast<int>(round));
             test.advanceBy(retryDelay);
         }
@@ -293,7 +282,7 @@ TEST_F(HostileServerTest, AnUntrustedCertificateIsRefusedAndRetriedATrustedOneSe
         test.environment.session = platform::makeCurlSession(requests);
         retriesScheduled = 0;
         const auto view = makeView();
-        ASSERT_TRUE(pumpUntil([&] { return settled(*view); }));
+        ASSERT_TRUE(test.pumpUntil([&] { return settled(*view); }));
         EXPECT_EQ(retriesScheduled, 0);
     }
 }

@@ -2,6 +2,7 @@
 #include "platform/Clock.h"
 #include "platform/Trace.h"
 #include "support/LoopbackServer.h"
+#include "tests/support/TlsCertificate.h"
 
 #include <gtest/gtest.h>
 
@@ -343,55 +344,6 @@ TEST_F(HttpSessionCurlTest, TracesEachRequestSentAndFinished) {
     EXPECT_NE(lines[1].find(R"("bytes":3)"), std::string::npos) << lines[1];
 }
 
-// A self-signed certificate made by the openssl tool for one subjectAltName, in a fresh folder.
-class SelfSignedCertificate {
-  public:
-    explicit SelfSignedCertificate(const std::string& subjectAltName) {
-        char pattern[] = "/tmp/zibbles-tls-XXXXXX";
-        if (!mkdtemp(pattern))
-            return;
-        folder_ = pattern;
-        const std::string command =
-            "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=zibbles-test -addext "
-            "subjectAltName=" +
-            subjectAltName + " -keyout " + key() + " -out " + certificate() + " 2>/dev/null";
-        made_ = std::system(command.c_str()) == 0;
-    }
-    ~SelfSignedCertificate() {
-        if (!folder_.empty())
-            std::filesystem::remove_all(folder_);
-    }
-    bool made() const { return made_; }
-    std::string certificate() const { return folder_ + "/cert.pem"; }
-    std::string key() const { return folder_ + "/key.pem"; }
-
-  private:
-    std::string folder_;
-    bool made_ = false;
-};
-
-// SSL_CERT_FILE set (or unset) for the life of this object.
-class CertFileVariable {
-  public:
-    explicit CertFileVariable(const std::string* value) {
-        if (const char* old = std::getenv("SSL_CERT_FILE"))
-            old_ = old;
-        if (value)
-            setenv("SSL_CERT_FILE", value->c_str(), 1);
-        else
-            unsetenv("SSL_CERT_FILE");
-    }
-    ~CertFileVariable() {
-        if (old_)
-            setenv("SSL_CERT_FILE", old_->c_str(), 1);
-        else
-            unsetenv("SSL_CERT_FILE");
-    }
-
-  private:
-    std::optional<std::string> old_;
-};
-
 TEST(HttpSessionCurlTls, VerifiesThePeerAndItsName) {
     const struct {
         const char* what;
@@ -406,11 +358,11 @@ TEST(HttpSessionCurlTls, VerifiesThePeerAndItsName) {
          static_cast<long>(HttpErrorCode::SecureConnectionFailed)},
     };
     for (const auto& c : cases) {
-        SelfSignedCertificate certificate(c.subjectAltName);
+        testing::SelfSignedCertificate certificate(c.subjectAltName);
         if (!certificate.made())
             GTEST_SKIP() << "the openssl tool cannot make a certificate here";
         const std::string path = certificate.certificate();
-        const CertFileVariable variable(c.trusted ? &path : nullptr);
+        const testing::CertFileVariable variable(c.trusted ? &path : nullptr);
 
         httplib::SSLServer server(path.c_str(), certificate.key().c_str());
         server.Get(".*", [](const httplib::Request&, httplib::Response& response) {

@@ -271,18 +271,6 @@ class TokenSupplyOnLoopback : public ::testing::Test {
         return ZibblesBounceView::initWithFrame(test.environment, fullScreen, false);
     }
 
-    // Runs the main queue's due tasks until done() holds, for at most bound of real time.
-    template <typename Done> bool pumpUntil(Done done, std::chrono::milliseconds bound = 10s) {
-        const auto giveUp = std::chrono::steady_clock::now() + bound;
-        for (;;) {
-            test.queue().runDueTasks();
-            if (done())
-                return true;
-            if (std::chrono::steady_clock::now() > giveUp)
-                return false;
-            std::this_thread::sleep_for(5ms);
-        }
-    }
     // Advances virtual time in small steps until the leg in flight has ended and the next begun.
     bool finishLeg(const ZibblesBounceView& view) {
         const auto leg = view.spriteLayer->animationForKey("leg");
@@ -310,7 +298,7 @@ class TokenSupplyOnLoopback : public ::testing::Test {
 
 TEST_F(TokenSupplyOnLoopback, SendsTheTokenUriCallOnTheWire) {
     const auto view = makeView();
-    ASSERT_TRUE(pumpUntil([&] { return view->queue.size() == 4; }));
+    ASSERT_TRUE(test.pumpUntil([&] { return view->queue.size() == 4; }));
     const auto received = server.requests();
     ASSERT_EQ(received.size(), 5u);
     std::set<TokenId> ids;
@@ -340,9 +328,9 @@ TEST_F(TokenSupplyOnLoopback, SendsTheTokenUriCallOnTheWire) {
 
 TEST_F(TokenSupplyOnLoopback, ShowsTheFirstAtOnceKeepsFourAndSwapsOneInAtEveryLegEnd) {
     const auto view = makeView();
-    ASSERT_TRUE(pumpUntil([&] { return view->current.has_value(); }));
+    ASSERT_TRUE(test.pumpUntil([&] { return view->current.has_value(); }));
     EXPECT_TRUE(view->spriteLayer->contents()) << "drawn before the animation starts";
-    ASSERT_TRUE(pumpUntil([&] { return view->queue.size() == 4 && view->pending.empty(); }));
+    ASSERT_TRUE(test.pumpUntil([&] { return view->queue.size() == 4 && view->pending.empty(); }));
     EXPECT_TRUE(view->inflightTasks.empty());
 
     view->startAnimation();
@@ -350,7 +338,7 @@ TEST_F(TokenSupplyOnLoopback, ShowsTheFirstAtOnceKeepsFourAndSwapsOneInAtEveryLe
         const TokenId next = view->queue.front().tokenId;
         ASSERT_TRUE(finishLeg(*view));
         EXPECT_EQ(view->current->tokenId, next) << "leg " << leg;
-        ASSERT_TRUE(pumpUntil([&] { return view->queue.size() == 4; })) << "leg " << leg;
+        ASSERT_TRUE(test.pumpUntil([&] { return view->queue.size() == 4; })) << "leg " << leg;
     }
     EXPECT_EQ(server.requestCount(), 5u + 3u);
     view->stopAnimation();
@@ -358,7 +346,7 @@ TEST_F(TokenSupplyOnLoopback, ShowsTheFirstAtOnceKeepsFourAndSwapsOneInAtEveryLe
 
 TEST_F(TokenSupplyOnLoopback, AWantedSwapShowsTheNextArrivalAtOnce) {
     const auto view = makeView();
-    ASSERT_TRUE(pumpUntil([&] { return view->queue.size() == 4 && view->pending.empty(); }));
+    ASSERT_TRUE(test.pumpUntil([&] { return view->queue.size() == 4 && view->pending.empty(); }));
     stallEveryRequest();
     view->startAnimation();
     for (int leg = 0; leg < 5 && !view->wantsSwap; ++leg)
@@ -369,7 +357,7 @@ TEST_F(TokenSupplyOnLoopback, AWantedSwapShowsTheNextArrivalAtOnce) {
     const TokenId shown = view->current->tokenId;
 
     server.release();
-    ASSERT_TRUE(pumpUntil([&] { return view->current->tokenId != shown; }));
+    ASSERT_TRUE(test.pumpUntil([&] { return view->current->tokenId != shown; }));
     EXPECT_FALSE(view->wantsSwap);
     EXPECT_TRUE(view->pending.count(view->current->tokenId) == 0);
     view->stopAnimation();
@@ -396,7 +384,7 @@ TEST_F(TokenSupplyOnLoopback, FailedAnswersAreRetriedOneAndAHalfSecondsLater) {
         });
         const std::size_t before = server.requestCount();
         const auto view = makeView();
-        ASSERT_TRUE(pumpUntil(
+        ASSERT_TRUE(test.pumpUntil(
             [&] { return server.requestCount() == before + 5 && view->pending.empty(); }));
         EXPECT_EQ(view->current.has_value(), c.accepted);
         if (c.accepted)
@@ -406,7 +394,7 @@ TEST_F(TokenSupplyOnLoopback, FailedAnswersAreRetriedOneAndAHalfSecondsLater) {
         std::this_thread::sleep_for(100ms);
         EXPECT_EQ(server.requestCount(), before + 5) << "no retry before 1.5 s";
         test.advanceTo(failedAt + 1.5);
-        EXPECT_TRUE(pumpUntil([&] { return server.requestCount() == before + 10; }));
+        EXPECT_TRUE(test.pumpUntil([&] { return server.requestCount() == before + 10; }));
     }
 }
 
@@ -414,24 +402,25 @@ TEST_F(TokenSupplyOnLoopback, AStalledServerTimesOutThenIsRetried) {
     stallEveryRequest();
     test.environment.requestTimeoutOverride = 0.3;
     const auto view = makeView();
-    ASSERT_TRUE(pumpUntil([&] { return finishedRequests("timeout") == 5; }));
-    ASSERT_TRUE(pumpUntil([&] { return view->pending.empty(); }));
+    ASSERT_TRUE(test.pumpUntil([&] { return finishedRequests("timeout") == 5; }));
+    ASSERT_TRUE(test.pumpUntil([&] { return view->pending.empty(); }));
     EXPECT_TRUE(view->inflightTasks.empty());
     // Counted as sent, not as received: on a slow machine a 0.3 s request can time out before the
     // server has read it.
     test.advanceBy(1.4);
     EXPECT_EQ(sentRequests(), 5u);
     test.advanceBy(0.1);
-    EXPECT_TRUE(pumpUntil([&] { return sentRequests() == 10; }));
+    EXPECT_TRUE(test.pumpUntil([&] { return sentRequests() == 10; }));
 }
 
 TEST_F(TokenSupplyOnLoopback, ARefusedConnectionIsRetried) {
     testing::RefusingPort refusing;
     test.environment.endpointOverride = refusing.url();
     const auto view = makeView();
-    ASSERT_TRUE(pumpUntil([&] { return finishedRequests("error") == 5 && view->pending.empty(); }));
+    ASSERT_TRUE(
+        test.pumpUntil([&] { return finishedRequests("error") == 5 && view->pending.empty(); }));
     test.advanceBy(1.5);
-    EXPECT_TRUE(pumpUntil([&] { return finishedRequests("error") == 10; }));
+    EXPECT_TRUE(test.pumpUntil([&] { return finishedRequests("error") == 10; }));
 }
 
 TEST_F(TokenSupplyOnLoopback, StopAnimationCancelsEveryFetchWithoutRetry) {
@@ -442,7 +431,7 @@ TEST_F(TokenSupplyOnLoopback, StopAnimationCancelsEveryFetchWithoutRetry) {
     view->stopAnimation();
     EXPECT_TRUE(view->pending.empty());
     EXPECT_TRUE(view->inflightTasks.empty());
-    ASSERT_TRUE(pumpUntil([&] { return finishedRequests("cancelled") == 5; }));
+    ASSERT_TRUE(test.pumpUntil([&] { return finishedRequests("cancelled") == 5; }));
     test.advanceBy(60);
     std::this_thread::sleep_for(50ms);
     test.queue().runDueTasks();
@@ -459,7 +448,7 @@ TEST_F(TokenSupplyOnLoopback, AViewReleasedWithFetchesInFlightIsLeftAlone) {
     view.reset();
     EXPECT_TRUE(gone.expired());
     server.release();
-    ASSERT_TRUE(pumpUntil([&] { return finishedRequests("ok") == 5; }));
+    ASSERT_TRUE(test.pumpUntil([&] { return finishedRequests("ok") == 5; }));
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(test.queue().runDueTasks(), 0u) << "nothing was posted for a released view";
     EXPECT_EQ(server.requestCount(), 5u);
@@ -470,7 +459,7 @@ TEST_F(TokenSupplyOnLoopback, ShipsWithATwelveSecondTimeout) {
     const auto view = makeView();
     ASSERT_TRUE(server.waitForStalled(5));
     const auto sent = std::chrono::steady_clock::now();
-    ASSERT_TRUE(pumpUntil([&] { return view->pending.empty(); }, 20s));
+    ASSERT_TRUE(test.pumpUntil([&] { return view->pending.empty(); }, 20s));
     const auto waited = std::chrono::steady_clock::now() - sent;
     EXPECT_GE(waited, 11.5s);
     EXPECT_LT(waited, 15s);

@@ -10,9 +10,11 @@
 #include "platform/Screen.h"
 #include "platform/Trace.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace zibbles::testing {
@@ -28,6 +30,20 @@ struct TestEnvironment {
     // Runs every task due within the step, in deadline order. Main thread only.
     void advanceBy(double seconds) const { environment.mainQueue->advanceBy(seconds); }
     void advanceTo(double t) const { environment.mainQueue->advanceTo(t); }
+    // For real network answers: runs the main queue's due tasks, virtual time standing still,
+    // until done() holds or bound of real time has passed. Main thread only.
+    template <typename Done>
+    bool pumpUntil(Done done, std::chrono::milliseconds bound = std::chrono::seconds(10)) const {
+        const auto giveUp = std::chrono::steady_clock::now() + bound;
+        for (;;) {
+            queue().runDueTasks();
+            if (done())
+                return true;
+            if (std::chrono::steady_clock::now() > giveUp)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
     // The trace's lines (empty without an in-memory trace).
     std::vector<std::string> traceLines() const {
         return environment.trace ? environment.trace->lines() : std::vector<std::string>{};
