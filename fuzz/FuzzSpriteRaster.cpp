@@ -61,8 +61,9 @@ void checkRaster(const zibbles::Rect& content, const std::vector<zibbles::Pixel>
     const auto image = zibbles::drawSpriteImage(content, pixels, spriteSize, scale);
     if ((image != nullptr) != raster.has_value())
         std::abort();
-    if (image && (image->width() != raster->side ||
-                  image->rgba().size() != static_cast<std::size_t>(raster->side * raster->side * 4)))
+    if (image &&
+        (image->width() != raster->side ||
+         image->rgba().size() != static_cast<std::size_t>(raster->side * raster->side * 4)))
         std::abort();
 }
 

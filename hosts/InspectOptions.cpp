@@ -65,7 +65,8 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
 }
 
 std::string usageText() {
-    return "Usage: zibbles-inspect [--batch] [--render FILE.png [--size POINTS] [--scale S]] [FILE]\n"
+    return "Usage: zibbles-inspect [--batch] [--render FILE.png [--size POINTS] [--scale S]] "
+           "[FILE]\n"
            "Decodes one token's artwork and prints its rectangles as JSON.\n"
            "\n"
            "FILE (or standard input when absent or '-') holds one of:\n"

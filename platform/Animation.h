@@ -16,7 +16,7 @@ namespace zibbles::platform {
 class BasicAnimation;
 
 class AnimationDelegate {
-public:
+  public:
     virtual ~AnimationDelegate() = default;
     // Main thread only.
     virtual void animationDidStop(const BasicAnimation& animation, bool finished) = 0;
@@ -25,7 +25,7 @@ public:
 enum class TimingFunction { Linear };
 
 class BasicAnimation {
-public:
+  public:
     static std::shared_ptr<BasicAnimation> animationWithKeyPath(std::string keyPath) {
         return std::make_shared<BasicAnimation>(std::move(keyPath));
     }
@@ -51,7 +51,7 @@ public:
     // The animated value at clock time t (clamped to the animation's span).
     Point valueAt(double t) const;
 
-private:
+  private:
     std::string keyPath_;
     Point from_;
     Point to_;

@@ -10,7 +10,7 @@
 namespace zibbles::platform {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Seconds. Never goes backwards. Any thread.
     virtual double now() const = 0;
@@ -19,24 +19,24 @@ public:
 };
 
 class MonotonicClock final : public Clock {
-public:
+  public:
     MonotonicClock();
     double now() const override;
     bool isVirtual() const override { return false; }
 
-private:
+  private:
     double start_;
 };
 
 class VirtualClock final : public Clock {
-public:
+  public:
     explicit VirtualClock(double start = 0.0) : now_(start) {}
     double now() const override { return now_.load(); }
     bool isVirtual() const override { return true; }
     // Main thread only (the run loop calls it while fast-forwarding). Never moves backwards.
     void advanceTo(double t);
 
-private:
+  private:
     std::atomic<double> now_;
 };
 

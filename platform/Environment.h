@@ -15,11 +15,11 @@
 namespace zibbles::platform {
 
 struct Environment {
-    std::shared_ptr<MainQueue> mainQueue;    // required
-    std::shared_ptr<RandomSource> random;    // required
-    std::shared_ptr<HttpSession> session;    // may be null: then no request is ever started
-    std::shared_ptr<Screen> mainScreen;      // may be null: no screen
-    std::shared_ptr<Trace> trace;            // may be null: no trace
+    std::shared_ptr<MainQueue> mainQueue; // required
+    std::shared_ptr<RandomSource> random; // required
+    std::shared_ptr<HttpSession> session; // may be null: then no request is ever started
+    std::shared_ptr<Screen> mainScreen;   // may be null: no screen
+    std::shared_ptr<Trace> trace;         // may be null: no trace
 
     // For tests and hosts: the JSON-RPC endpoint to ask instead of the build's (empty: the
     // build's endpoint).

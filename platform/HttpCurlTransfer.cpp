@@ -90,8 +90,7 @@ CurlTransfer::~CurlTransfer() {
     curl_slist_free_all(headers_);
 }
 
-std::optional<HttpError> CurlTransfer::prepare(const CurlSettings& settings,
-                                               BodyBudget& budget) {
+std::optional<HttpError> CurlTransfer::prepare(const CurlSettings& settings, BodyBudget& budget) {
     budget_ = &budget;
     started_ = std::chrono::steady_clock::now();
     lastActivity_ = started_;

@@ -52,7 +52,7 @@ struct HttpRequest {
     std::string method = "GET";
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
-    int cachePolicy = 0;          // the protocol's default policy; the only one supported
+    int cachePolicy = 0;           // the protocol's default policy; the only one supported
     double timeoutInterval = 60.0; // seconds without receiving anything
     // Set by the caller for the trace only (the token id the request is for), or empty.
     std::string traceLabel;
@@ -63,12 +63,12 @@ struct HttpResponse {
 };
 
 // body: the bytes received (possibly empty) when the transfer ended; nullopt after an error.
-using HttpCompletion = std::function<void(std::optional<std::string> body,
-                                          std::optional<HttpResponse> response,
-                                          std::optional<HttpError> error)>;
+using HttpCompletion =
+    std::function<void(std::optional<std::string> body, std::optional<HttpResponse> response,
+                       std::optional<HttpError> error)>;
 
 class DataTask {
-public:
+  public:
     virtual ~DataTask() = default;
     // Any thread. Starts the transfer; a second call does nothing.
     virtual void resume() = 0;
@@ -77,7 +77,7 @@ public:
 };
 
 class HttpSession {
-public:
+  public:
     static constexpr std::size_t maxBodyBytes = 16u * 1024u * 1024u;
 
     virtual ~HttpSession() = default;

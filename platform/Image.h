@@ -10,7 +10,7 @@
 namespace zibbles::platform {
 
 class Image {
-public:
+  public:
     Image(std::int64_t width, std::int64_t height, std::vector<std::uint8_t> rgba)
         : width_(width), height_(height), rgba_(std::move(rgba)) {}
 
@@ -20,7 +20,7 @@ public:
     // Four bytes per pixel (red, green, blue, alpha), memory row 0 is the top row.
     const std::vector<std::uint8_t>& rgba() const { return rgba_; }
 
-private:
+  private:
     std::int64_t width_;
     std::int64_t height_;
     std::vector<std::uint8_t> rgba_;

@@ -36,7 +36,7 @@ enum class MagnificationFilter { Nearest, Linear };
 
 // Main thread only, every member.
 class Layer : public std::enable_shared_from_this<Layer> {
-public:
+  public:
     // The queue delivers animation callbacks and gives the time; the trace may be null.
     static std::shared_ptr<Layer> make(std::shared_ptr<MainQueue> queue,
                                        std::shared_ptr<Trace> trace = nullptr);
@@ -80,7 +80,7 @@ public:
     // The layer's id in the trace's events (0 without a trace).
     std::uint64_t traceId() const { return traceId_; }
 
-private:
+  private:
     struct Running {
         std::shared_ptr<BasicAnimation> animation;
         std::uint64_t generation;
@@ -110,7 +110,7 @@ private:
 // A transaction groups model changes. There are no implicit animations here, so disabling
 // actions is recorded but changes nothing; it is kept so that callers read as they should.
 class Transaction {
-public:
+  public:
     Transaction();
     ~Transaction();
     Transaction(const Transaction&) = delete;
@@ -118,7 +118,7 @@ public:
     void setDisableActions(bool disable) { disableActions_ = disable; }
     bool disableActions() const { return disableActions_; }
 
-private:
+  private:
     bool disableActions_ = false;
 };
 

@@ -26,7 +26,7 @@
 namespace zibbles::platform {
 
 class MainQueue {
-public:
+  public:
     using Task = std::function<void()>;
 
     explicit MainQueue(std::shared_ptr<Clock> clock);
@@ -58,7 +58,7 @@ public:
     // Main thread only, virtual clock. As advanceBy, up to an absolute time.
     void advanceTo(double t);
 
-private:
+  private:
     struct Entry {
         double deadline;
         std::uint64_t sequence;

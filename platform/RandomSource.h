@@ -12,7 +12,7 @@
 namespace zibbles::platform {
 
 class RandomSource {
-public:
+  public:
     virtual ~RandomSource() = default;
     // Main thread only, like every caller in the module.
     virtual double uniform(double low, double high) = 0;
@@ -21,14 +21,14 @@ public:
 };
 
 class SeededRandom final : public RandomSource {
-public:
+  public:
     // No seed: one from the OS.
     explicit SeededRandom(std::optional<std::uint64_t> seed = std::nullopt);
     double uniform(double low, double high) override;
     std::int64_t uniformInt(std::int64_t low, std::int64_t high) override;
     bool coin() override;
 
-private:
+  private:
     std::mt19937_64 engine_;
 };
 

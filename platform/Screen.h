@@ -9,22 +9,22 @@
 namespace zibbles::platform {
 
 class Window {
-public:
+  public:
     explicit Window(double backingScaleFactor = 1.0) : scale_(backingScaleFactor) {}
     double backingScaleFactor() const { return scale_; }
     void setBackingScaleFactor(double s) { scale_ = s; }
 
-private:
+  private:
     double scale_;
 };
 
 class Screen {
-public:
+  public:
     explicit Screen(double backingScaleFactor = 1.0) : scale_(backingScaleFactor) {}
     double backingScaleFactor() const { return scale_; }
     void setBackingScaleFactor(double s) { scale_ = s; }
 
-private:
+  private:
     double scale_;
 };
 

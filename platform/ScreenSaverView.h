@@ -28,7 +28,7 @@ struct ViewArchive {
 
 // Main thread only, every member.
 class ScreenSaverView : public std::enable_shared_from_this<ScreenSaverView> {
-public:
+  public:
     virtual ~ScreenSaverView();
 
     Rect frame() const { return frame_; }
@@ -53,13 +53,13 @@ public:
 
     const Environment& environment() const { return environment_; }
 
-protected:
+  protected:
     explicit ScreenSaverView(Environment environment);
     // Base initialisers. False: the view must not be used.
     bool initWithFrame(Rect frame, bool isPreview);
     bool initWithCoder(const ViewArchive& archive);
 
-private:
+  private:
     Environment environment_;
     Rect frame_;
     bool isPreview_ = false;

@@ -23,7 +23,7 @@ namespace zibbles::platform {
 class Clock;
 
 class Trace {
-public:
+  public:
     // Writes to a file (opened for writing, truncated). Gives nothing when it cannot be opened.
     static std::shared_ptr<Trace> toFile(const std::string& path, std::shared_ptr<Clock> clock);
     // Keeps the lines in memory.
@@ -44,7 +44,7 @@ public:
     // JSON number, the shortest text that reads back as the same double; null when not finite.
     static std::string number(double value);
 
-private:
+  private:
     Trace(std::FILE* file, std::shared_ptr<Clock> clock);
     std::FILE* file_;
     std::shared_ptr<Clock> clock_;

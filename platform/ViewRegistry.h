@@ -15,7 +15,7 @@
 namespace zibbles::platform {
 
 class ViewRegistry {
-public:
+  public:
     using FrameFactory = std::function<std::shared_ptr<ScreenSaverView>(
         const Environment&, Rect frame, bool isPreview)>;
     using ArchiveFactory =
@@ -30,7 +30,7 @@ public:
     std::shared_ptr<ScreenSaverView> make(const std::string& name, const Environment& environment,
                                           const ViewArchive& archive) const;
 
-private:
+  private:
     struct Entry {
         FrameFactory fromFrame;
         ArchiveFactory fromArchive;
