@@ -8,9 +8,10 @@
 
 namespace zibbles::platform {
 
-class Window {
+// What a window and a screen share: the device pixels per point a host gave them.
+class BackingScale {
   public:
-    explicit Window(double backingScaleFactor = 1.0) : scale_(backingScaleFactor) {}
+    explicit BackingScale(double backingScaleFactor) : scale_(backingScaleFactor) {}
     double backingScaleFactor() const { return scale_; }
     void setBackingScaleFactor(double s) { scale_ = s; }
 
@@ -18,14 +19,15 @@ class Window {
     double scale_;
 };
 
-class Screen {
+// Distinct types, because a view asks its window first and the main screen only without one.
+class Window : public BackingScale {
   public:
-    explicit Screen(double backingScaleFactor = 1.0) : scale_(backingScaleFactor) {}
-    double backingScaleFactor() const { return scale_; }
-    void setBackingScaleFactor(double s) { scale_ = s; }
+    explicit Window(double backingScaleFactor = 1.0) : BackingScale(backingScaleFactor) {}
+};
 
-  private:
-    double scale_;
+class Screen : public BackingScale {
+  public:
+    explicit Screen(double backingScaleFactor = 1.0) : BackingScale(backingScaleFactor) {}
 };
 
 } // namespace zibbles::platform
