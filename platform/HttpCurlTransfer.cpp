@@ -43,8 +43,12 @@ HttpErrorCode codeForCurl(CURLcode result) {
         return HttpErrorCode::BadURL;
     case CURLE_COULDNT_RESOLVE_PROXY:
     case CURLE_COULDNT_RESOLVE_HOST:
+        return HttpErrorCode::CannotFindHost;
     case CURLE_COULDNT_CONNECT:
         return HttpErrorCode::CannotConnect;
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_ISSUER_ERROR:
+        return HttpErrorCode::ServerCertificateUntrusted;
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
     case CURLE_GOT_NOTHING:
@@ -53,11 +57,9 @@ HttpErrorCode codeForCurl(CURLcode result) {
     case CURLE_HTTP2_STREAM:
         return HttpErrorCode::NetworkConnectionLost;
     case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CIPHER:
     case CURLE_SSL_CACERT_BADFILE:
-    case CURLE_SSL_ISSUER_ERROR:
     case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
     case CURLE_SSL_INVALIDCERTSTATUS:
     case CURLE_SSL_CRL_BADFILE:

@@ -33,9 +33,11 @@ enum class HttpErrorCode : long {
     Cancelled = -999,
     TimedOut = -1001,
     BadURL = -1000,
+    CannotFindHost = -1003,
     CannotConnect = -1004,
     NetworkConnectionLost = -1005,
     SecureConnectionFailed = -1200,
+    ServerCertificateUntrusted = -1202,
     ResponseTooLarge = -1103,
     Unknown = -1,
 };

@@ -352,10 +352,10 @@ TEST(HttpSessionCurlTls, VerifiesThePeerAndItsName) {
         long code;
     } cases[] = {
         {"untrusted issuer", "IP:127.0.0.1", false,
-         static_cast<long>(HttpErrorCode::SecureConnectionFailed)},
+         static_cast<long>(HttpErrorCode::ServerCertificateUntrusted)},
         {"trusted through SSL_CERT_FILE", "IP:127.0.0.1", true, 0},
         {"trusted, for another name", "DNS:elsewhere.test", true,
-         static_cast<long>(HttpErrorCode::SecureConnectionFailed)},
+         static_cast<long>(HttpErrorCode::ServerCertificateUntrusted)},
     };
     for (const auto& c : cases) {
         testing::SelfSignedCertificate certificate(c.subjectAltName);
