@@ -43,10 +43,10 @@ void onPointerLeave(void*, wl_pointer*, std::uint32_t, wl_surface*) {}
 void onMotion(void* data, wl_pointer*, std::uint32_t, wl_fixed_t x, wl_fixed_t y) {
     inputOf(data).pointerMoved(wl_fixed_to_double(x), wl_fixed_to_double(y));
 }
-void onButton(void* data, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t button,
+void onButton(void* data, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t,
               std::uint32_t state) {
     if (state == WL_POINTER_BUTTON_STATE_PRESSED)
-        inputOf(data).emit({WaylandInputKind::ButtonPressed, button, 0.0, nullptr});
+        inputOf(data).emit({WaylandInputKind::ButtonPressed, 0, 0.0, nullptr});
 }
 void onAxis(void*, wl_pointer*, std::uint32_t, std::uint32_t, wl_fixed_t) {}
 void onFrame(void*, wl_pointer*) {}

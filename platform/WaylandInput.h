@@ -4,8 +4,9 @@
 // pointer moved, and on which surface.
 // Implemented features:
 //  [X] Keyboard, pointer and touch as the seat's capabilities come and go.
-//  [X] Key presses with their evdev code (linux/input-event-codes.h: 1 is Escape); no keymap is
-//      read, since a saver only needs to know that a key went down, and which one for Escape.
+//  [X] Key presses with their evdev code (linux/input-event-codes.h: 1 is Escape on every
+//      physical keyboard). No keymap is read: a saver only needs to know that a key went down,
+//      and which one for Escape.
 //  [X] Pointer moves as the distance from where the pointer entered the surface, so a host can
 //      ignore a jitter of a few points.
 //  [X] The pointer's image hidden over the saver's surfaces when asked.
