@@ -2,8 +2,8 @@
 # The desktop host as a native Wayland client on a real compositor: headless sway in a runtime
 # folder of the script's own, no X display, no input devices but the virtual keyboard wtype
 # makes. Checks a figure from the demo chain on the grey, the sprite pixel-exact at scale 2, the
-# buffers following a scale change, a key press ending full screen, Escape ending a window, and
-# swayidle starting the saver after a second of idleness.
+# buffers following a scale change, a key press ending full screen, Escape ending a window,
+# swayidle starting the saver after a second of idleness, and a view on each of two outputs.
 # Usage: wayland-e2e.sh ZIBBLES_BINARY ZIBBLES_RENDER_BINARY
 # Exits 77 (skipped) only when a tool is missing or sway cannot start at all.
 set -uo pipefail
@@ -174,6 +174,22 @@ host_pid=""
 kill "$idle_pid" 2>/dev/null
 wait "$idle_pid" 2>/dev/null
 idle_pid=""
+
+# 5. Two outputs: one full-screen view on each, the background over both.
+as_session_user swaymsg create_output >/dev/null
+as_session_user swaymsg output HEADLESS-2 resolution 800x600 >/dev/null
+start_saver --fullscreen --no-network --figure "$work/bin/figure.svg"
+views() { as_session_user swaymsg -t get_tree -r | grep -c '"app_id": "zibbles"'; }
+two_views() { [ "$(views)" -eq 2 ]; }
+check "a full-screen view on each of two outputs" wait_for 10 two_views
+second_grey() {
+  as_session_user grim -o HEADLESS-2 "$work/session/second.png" 2>/dev/null &&
+    [ "$(convert "$work/session/second.png" -format %c histogram:info:- |
+      awk 'toupper($0) ~ /#1A1A1A/ { gsub(":", "", $1); n += $1 } END { print n + 0 }')" -gt 400000 ]
+}
+check "the second output shows the background too" wait_for 5 second_grey
+kill -TERM "$host_pid"
+check "SIGTERM ends both views with exit code 0" stopped_within 3
 
 check "no sanitizer report from the host" bash -c "! grep -E 'Sanitizer|runtime error' '$work/host.err'"
 if [ "$failed" -gt 0 ]; then
