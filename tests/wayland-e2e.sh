@@ -80,7 +80,7 @@ endpoint="http://127.0.0.1:$ZIBBLES_CHAIN_PORT"
 # start_saver ARGUMENTS...: the host in the session, in the background; host_pid is its own pid.
 start_saver() {
   session_prefix
-  "${session_run[@]}" "$work/bin/zibbles" "$@" 2>"$work/host.err" &
+  "${session_run[@]}" "$work/bin/zibbles" "$@" 2>>"$work/host.err" &
   host_pid=$!
 }
 # stopped_within SECONDS: the host ended by then; host_status is its exit code.
