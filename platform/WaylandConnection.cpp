@@ -62,6 +62,14 @@ void onName(void* data, wl_output* output, const char* name) {
 
 void onDescription(void*, wl_output*, const char*) {}
 
+// wl_output 3 has the compositor forget the object too; before it, only the client can.
+void releaseOutput(wl_output* output) {
+    if (wl_output_get_version(output) >= 3)
+        wl_output_release(output);
+    else
+        wl_output_destroy(output);
+}
+
 const wl_output_listener kOutputListener{onGeometry, onMode, onDone,
                                          onScale,    onName, onDescription};
 
@@ -111,7 +119,7 @@ std::unique_ptr<WaylandConnection> WaylandConnection::connect(std::string& error
 
 WaylandConnection::~WaylandConnection() {
     for (const auto& output : outputs_)
-        wl_output_destroy(output->output);
+        releaseOutput(output->output);
     if (seat_)
         wl_seat_destroy(seat_);
     if (shell_)
@@ -156,7 +164,7 @@ void WaylandConnection::removeGlobal(std::uint32_t name) {
                                    [name](const auto& o) { return o->globalName == name; });
     if (gone == outputs_.end())
         return;
-    wl_output_destroy((*gone)->output);
+    releaseOutput((*gone)->output);
     outputs_.erase(gone);
 }
 
