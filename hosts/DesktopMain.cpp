@@ -4,6 +4,7 @@
 // Flow of control:
 //   main
 //   ├── parseCommandLine            usage errors → exit 2 (a hack skips them), --help → exit 0
+//   ├── hasXDisplay                 a hack with no X display → exit 2 (it draws in an X window)
 //   ├── catchQuitSignals            SIGINT, SIGTERM, SIGHUP set a flag (SDL's own handlers off)
 //   ├── runOnWayland                a Wayland session (not a hack): the host's own Wayland
 //   │                               client, no SDL or X11 call (hosts/WaylandDesktop.cpp)
@@ -257,8 +258,11 @@ int runOnWayland(const DesktopOptions& o) {
     choices.window = o.window;
     choices.fullscreen = o.fullscreen;
     choices.redraw = o.fullRedraw ? Redraw::FullFrame : Redraw::Damaged;
-    choices.environment = {std::make_shared<platform::MonotonicClock>(), o.seed,      1.0,
-                           o.noNetwork ? Network::None : Network::Real,  o.tracePath, o.endpoint};
+    choices.environment.clock = std::make_shared<platform::MonotonicClock>();
+    choices.environment.seed = o.seed;
+    choices.environment.network = o.noNetwork ? Network::None : Network::Real;
+    choices.environment.tracePath = o.tracePath;
+    choices.environment.endpoint = o.endpoint;
     choices.figure = std::move(loaded.figure);
     choices.onLoopEnd = [] { alarm(kQuitWatchdogSeconds); };
     return runWaylandDesktop(std::move(choices), quitRequested);
