@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -62,6 +63,12 @@ void copyRect(const SoftwareFramebuffer& from, const IntRect& rect,
 // A buffer of width × height device pixels in a shared-memory file of its own.
 std::unique_ptr<CompositorTargetWayland::Buffer>
 makeBuffer(wl_shm* shm, std::int64_t width, std::int64_t height, std::string& error) {
+    // wl_shm sizes are 32-bit: a larger frame cannot be shared at all.
+    if (width * height * 4 > std::numeric_limits<std::int32_t>::max()) {
+        error = "a frame of " + std::to_string(width) + " × " + std::to_string(height) +
+                " pixels is too large to share with the compositor";
+        return nullptr;
+    }
     auto made = std::make_unique<CompositorTargetWayland::Buffer>();
     made->width = width;
     made->bytes = static_cast<std::size_t>(width * height * 4);
