@@ -18,6 +18,7 @@
 #include "hosts/HackWindowX11.h"
 #include "hosts/HostEnvironment.h"
 #include "hosts/HostOptions.h"
+#include "hosts/VersionText.h"
 #include "platform/DisplayScaleSdl2X11.h"
 #include "platform/ViewRegistry.h"
 
@@ -63,6 +64,8 @@ struct DesktopOptions {
     std::optional<std::string> figurePath;
     bool fullRedraw = false;
     HackRequest hack;
+    bool quiet = false;
+    bool version = false;
     bool help = false;
 };
 
@@ -85,6 +88,8 @@ std::vector<OptionRow> optionTable(DesktopOptions& o) {
         figureRow(o.figurePath),
         {"--full-redraw", "", "paint and show every frame whole (to compare costs)",
          setFlag(o.fullRedraw)},
+        quietRow(o.quiet),
+        versionRow(o.version),
         helpRow(o.help),
         shortHelpRow(o.help),
     };
@@ -114,6 +119,10 @@ std::optional<int> parseCommandLine(int argc, char** argv, DesktopOptions& optio
                                "Shows the saver in a window (Escape quits), full screen, or in "
                                "the window a screen-saver daemon gives it.",
                                optionTable(scratch));
+        return kExitOk;
+    }
+    if (options.version) {
+        std::cout << versionText(kProgram, BuildConstants::Shown);
         return kExitOk;
     }
     return std::nullopt;
@@ -223,10 +232,10 @@ int run(const DesktopOptions& o, const std::vector<SDL_Window*>& windows) {
     if (!loaded.error.empty())
         return fail(loaded.error);
     std::optional<LoadedZibble> figure = std::move(loaded.figure);
-    auto made =
-        makeEnvironment({std::make_shared<platform::MonotonicClock>(), o.seed,
-                         platform::displayScaleOf(windows.front()),
-                         o.noNetwork ? Network::None : Network::Real, o.tracePath, o.endpoint});
+    auto made = makeEnvironment({std::make_shared<platform::MonotonicClock>(), o.seed,
+                                 platform::displayScaleOf(windows.front()),
+                                 o.noNetwork ? Network::None : Network::Real, o.tracePath,
+                                 o.endpoint, statusLinesOnStandardError(kProgram, o.quiet)});
     if (!made.environment)
         return fail(made.error);
 

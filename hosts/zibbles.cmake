@@ -8,6 +8,8 @@ if(TARGET zibbles_platform_desktop)
     ${CMAKE_CURRENT_LIST_DIR}/HackWindowX11.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HostOptions.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HostEnvironment.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/StatusReporter.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/VersionText.cpp
     ${CMAKE_CURRENT_LIST_DIR}/InspectChain.cpp)
   target_include_directories(zibbles PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(zibbles PRIVATE zibbles_module zibbles_platform_desktop zibbles_decode)
