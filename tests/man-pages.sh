@@ -74,6 +74,14 @@ while [ $# -ge 2 ]; do
   else
     echo "ok:   $(basename "$page") lists the $(wc -l <"$work/help") options of $name --help"
   fi
+  missing=""
+  for section in NAME SYNOPSIS DESCRIPTION OPTIONS ENVIRONMENT "EXIT STATUS" FILES EXAMPLES; do
+    grep -q "^\.SH $section\$" "$page" || missing="$missing $section"
+  done
+  if [ -n "$missing" ]; then
+    echo "FAIL: $(basename "$page") has no section$missing"
+    failed=$((failed + 1))
+  fi
   warnings=$(groff -man -ww -z "$page" 2>&1)
   if [ -n "$warnings" ]; then
     echo "FAIL: groff warns about $(basename "$page"):"
