@@ -3,12 +3,14 @@
 //
 // Flow of control:
 //   main
-//   ├── parseCommandLine            usage errors → exit 2 (a hack skips them), --help → exit 0
+//   ├── parseCommandLine            usage errors → exit 2 (a hack skips them), --help or
+//   │                               --version → exit 0
 //   ├── catchQuitSignals            SIGINT, SIGTERM, SIGHUP set a flag (SDL's own handlers off)
 //   ├── SDL_Init                    a hack: the x11 driver, then the host's own X error handlers
 //   ├── openWindows                 a hack: the daemon's window (or the root window); else one
 //   │                               window, or one full-screen window per display → exit 1
-//   ├── makeEnvironment             monotonic clock, queue, random, screen, session, trace
+//   ├── makeEnvironment             monotonic clock, queue, random, screen, session, trace,
+//   │                               status lines on stderr unless --quiet
 //   ├── makeScreen (each window)    compositor target, "ZibblesBounceView" in a Window of the
 //   │                               display's scale (a small window is a preview), --figure
 //   ├── runSaverLoop                start, draw what moves, sleep otherwise, stop → exit 0

@@ -3,9 +3,9 @@
 // Flow of control:
 // clang-format off
 //   main
-//   ├── parseOptions              usage errors → exit 2, --help → exit 0
+//   ├── parseOptions              usage errors → exit 2, --help or --version → exit 0
 //   ├── makeEnvironment           clock (virtual or monotonic), queue, random, screen, session,
-//   │                             trace
+//   │                             trace, status lines on stderr unless --quiet
 //   ├── ViewRegistry::make        "ZibblesBounceView" of --size points, in a Window of --scale
 //   ├── --figure                  decoded like a fetch and shown at once (current, refreshSprite)
 //   ├── startAnimation
