@@ -12,6 +12,7 @@
 #include "hosts/InspectJson.h"
 #include "hosts/InspectOptions.h"
 #include "hosts/InspectRender.h"
+#include "hosts/VersionText.h"
 
 #include <cerrno>
 #include <cstring>
@@ -83,6 +84,11 @@ int main(int argc, char** argv) {
     const Options& options = *parsed.options;
     if (options.help) {
         std::cout << usageText();
+        return kExitDecoded;
+    }
+    if (options.version) {
+        std::cout << zibbles::host::versionText("zibbles-inspect",
+                                                zibbles::host::BuildConstants::Left);
         return kExitDecoded;
     }
     std::optional<RenderRequest> render;

@@ -17,6 +17,7 @@ const std::vector<OptionRow>& optionTable() {
     static const std::vector<OptionRow> table = {
         {"--help", "", [](Options& o, const std::string&) { o.help = true; }},
         {"-h", "", [](Options& o, const std::string&) { o.help = true; }},
+        {"--version", "", [](Options& o, const std::string&) { o.version = true; }},
         {"--batch", "", [](Options& o, const std::string&) { o.batch = true; }},
         {"--render", "FILE.png", [](Options& o, const std::string& v) { o.renderPath = v; }},
         {"--size", "POINTS", [](Options& o, const std::string& v) { o.renderSize = v; }},
@@ -85,6 +86,7 @@ std::string usageText() {
            "              N x N pixels, N = size x scale rounded, transparent margins\n"
            "  --size POINTS  the sprite's side for --render (default 148.5)\n"
            "  --scale S   device pixels per point for --render (default 2)\n"
+           "  --version   show the version\n"
            "  -h, --help  show this text\n"
            "\n"
            "Exit status: 0 when every input decoded, 1 when one did not (the reason, naming\n"

@@ -5,6 +5,7 @@ add_executable(zibbles-inspect
   ${CMAKE_CURRENT_LIST_DIR}/InspectChain.cpp
   ${CMAKE_CURRENT_LIST_DIR}/InspectJson.cpp
   ${CMAKE_CURRENT_LIST_DIR}/InspectRender.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/HostOptions.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/HostOptions.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/VersionText.cpp)
 target_include_directories(zibbles-inspect PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(zibbles-inspect PRIVATE zibbles_module zibbles_decode)

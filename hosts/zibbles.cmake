@@ -10,6 +10,8 @@ if(TARGET zibbles_platform_desktop)
     ${CMAKE_CURRENT_LIST_DIR}/HostOptions.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HostEnvironment.cpp
     ${CMAKE_CURRENT_LIST_DIR}/InspectChain.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/StatusReporter.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/VersionText.cpp
     ${CMAKE_CURRENT_LIST_DIR}/WaylandDesktop.cpp
     ${CMAKE_CURRENT_LIST_DIR}/WaylandLoop.cpp
     ${CMAKE_CURRENT_LIST_DIR}/WaylandQuitRules.cpp)
