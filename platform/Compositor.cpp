@@ -37,6 +37,22 @@ void addDamage(std::vector<IntRect>& damage, IntRect rect) {
     damage.push_back(rect);
 }
 
+// What of `old` lies outside `now`: up to four strips, above, below, left and right of the part
+// they share.
+std::vector<IntRect> uncovered(const IntRect& old, const IntRect& now) {
+    const IntRect shared = intersection(old, now);
+    if (shared.empty())
+        return {old};
+    const std::int64_t sharedBottom = shared.y + shared.height;
+    const std::int64_t sharedRight = shared.x + shared.width;
+    return {
+        {old.x, old.y, old.width, shared.y - old.y},
+        {old.x, sharedBottom, old.width, old.y + old.height - sharedBottom},
+        {old.x, shared.y, shared.x - old.x, shared.height},
+        {sharedRight, shared.y, old.x + old.width - sharedRight, shared.height},
+    };
+}
+
 Rgba8 opaqueBlack() {
     return {0, 0, 0, 255};
 }
@@ -76,8 +92,8 @@ bool Compositor::sameTree(const TreeState& now) const {
     return true;
 }
 
-std::vector<IntRect> Compositor::damageBetween(const TreeState& before,
-                                               const TreeState& now) const {
+std::vector<IntRect> Compositor::damageBetween(const TreeState& before, const TreeState& now,
+                                               DamageShape shape) const {
     std::vector<IntRect> damage;
     const IntRect screen{0, 0, now.width, now.height};
     for (std::size_t i = 0; i < now.layers.size(); ++i) {
@@ -86,6 +102,12 @@ std::vector<IntRect> Compositor::damageBetween(const TreeState& before,
         if (old.rect == current.rect && old.contents == current.contents &&
             old.changeCount == current.changeCount)
             continue;
+        if (shape == DamageShape::Strips) {
+            addDamage(damage, intersection(current.rect, screen));
+            for (const IntRect& strip : uncovered(old.rect, current.rect))
+                addDamage(damage, intersection(strip, screen));
+            continue;
+        }
         addDamage(damage, intersection(old.rect, screen));
         addDamage(damage, intersection(current.rect, screen));
     }
@@ -114,18 +136,32 @@ void Compositor::paint(const Layer& root, const TreeState& now, const IntRect& a
     }
 }
 
+void Compositor::paintThroughCanvases(const Layer& root, const TreeState& now, const IntRect& area,
+                                      CompositorTarget& target) const {
+    IntRect rest = area;
+    while (!rest.empty()) {
+        SoftwareFramebuffer& canvas = target.canvasFor(rest);
+        const IntRect part = intersection(rest, canvas.area());
+        if (part.empty())
+            return; // a target that has no pixels to lend shows nothing of it
+        paint(root, now, part, canvas);
+        const std::int64_t below = part.y + part.height;
+        rest = {rest.x, below, rest.width, rest.y + rest.height - below};
+    }
+}
+
 const std::vector<IntRect>& Compositor::render(const Layer& root, double t,
                                                CompositorTarget& target) {
-    SoftwareFramebuffer& framebuffer = target.framebuffer();
-    TreeState now = stateOf(root, t, target, framebuffer.width(), framebuffer.height());
+    const IntRect bounds = target.deviceBounds();
+    TreeState now = stateOf(root, t, target, bounds.width, bounds.height);
     if (sameTree(now))
-        damage_ = damageBetween(*drawn_, now);
+        damage_ = damageBetween(*drawn_, now, target.damageShape());
     else
         damage_ = {IntRect{0, 0, now.width, now.height}};
     std::erase_if(damage_, [](const IntRect& r) { return r.empty(); });
 
     for (const IntRect& area : damage_)
-        paint(root, now, area, framebuffer);
+        paintThroughCanvases(root, now, area, target);
     if (!damage_.empty())
         target.present(damage_);
     drawn_ = std::move(now);

@@ -10,8 +10,11 @@
 //      half away from zero, so a moving layer keeps its size in pixels wherever it is.
 //  [X] Layer y up (origin bottom-left) to the target's rows (top row 0).
 //  [X] Damage: only the old and the new rectangle of a sublayer whose frame, contents or model
-//      changed are repainted; everything is repainted when the target's size or scale, the root
-//      layer or the set of sublayers changes, and after invalidate().
+//      changed are repainted (or, for a target that asks for strips, the new rectangle and the
+//      strips of the old one it uncovered); everything is repainted when the target's size or
+//      scale, the root layer or the set of sublayers changes, and after invalidate().
+//  [X] Targets that lend pixels for a part of the screen at a time: each damaged rectangle is
+//      painted through as many canvases as the target needs.
 //  [ ] Sublayers of sublayers, transforms, opacity, smoothing (a Linear magnification filter is
 //      drawn as nearest): the saver's tree is one root with one sprite.
 
@@ -58,7 +61,10 @@ class Compositor {
     TreeState stateOf(const Layer& root, double t, const CompositorTarget& target,
                       std::int64_t width, std::int64_t height) const;
     bool sameTree(const TreeState& now) const;
-    std::vector<IntRect> damageBetween(const TreeState& before, const TreeState& now) const;
+    std::vector<IntRect> damageBetween(const TreeState& before, const TreeState& now,
+                                       DamageShape shape) const;
+    void paintThroughCanvases(const Layer& root, const TreeState& now, const IntRect& area,
+                              CompositorTarget& target) const;
     void paint(const Layer& root, const TreeState& now, const IntRect& area,
                SoftwareFramebuffer& framebuffer) const;
 
