@@ -121,23 +121,37 @@ void SoftwareFramebuffer::fill(const IntRect& rect, Rgba8 premultiplied) {
     }
 }
 
-// An image row shown one image pixel per device pixel: a row with no translucent pixel (the
-// sprite's, nearly always) is a plain copy, in RGBA, or a copy that swaps two bytes per pixel.
+// An image row shown one image pixel per device pixel: a row with no translucent pixel (most of
+// the sprite's) is a plain copy, in RGBA, or a copy that swaps two bytes per pixel; in other rows
+// only the pixels that are neither opaque nor transparent need the blend.
 void SoftwareFramebuffer::drawRowAtWholeScale(const std::uint8_t* source,
                                               std::uint32_t* destination, std::int64_t count) {
-    bool opaque = true;
-    for (std::int64_t i = 0; i < count; ++i)
-        opaque &= source[i * 4 + 3] == 255;
-    if (opaque && order_ == PixelOrder::Rgba) {
+    const std::uint32_t alphaBits = packed({0, 0, 0, 255});
+    std::uint32_t all = alphaBits;
+    for (std::int64_t i = 0; i < count; ++i) {
+        std::uint32_t v;
+        std::memcpy(&v, source + i * 4, 4);
+        all &= v;
+    }
+    const bool swap = order_ == PixelOrder::Bgra;
+    if ((all & alphaBits) == alphaBits && !swap) {
         std::memcpy(destination, source, static_cast<std::size_t>(count) * 4);
-    } else if (opaque) {
+        return;
+    }
+    if ((all & alphaBits) == alphaBits) {
         for (std::int64_t i = 0; i < count; ++i) {
             std::uint32_t v;
             std::memcpy(&v, source + i * 4, 4);
             destination[i] = swapRedBlue(v);
         }
-    } else {
-        for (std::int64_t i = 0; i < count; ++i)
+        return;
+    }
+    for (std::int64_t i = 0; i < count; ++i) {
+        std::uint32_t v;
+        std::memcpy(&v, source + i * 4, 4);
+        if ((v & alphaBits) == alphaBits)
+            destination[i] = swap ? swapRedBlue(v) : v;
+        else if ((v & alphaBits) != 0)
             drawPixel(destination + i, source + i * 4, order_);
     }
 }
