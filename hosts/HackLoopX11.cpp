@@ -86,13 +86,33 @@ Next handle(const XEvent& event, HackScreen& screen) {
 Next handlePendingEvents(HackScreen& screen) {
     Display* display = screen.display->display();
     Next next = Next::Continue;
-    while (XEventsQueued(display, QueuedAfterReading) > 0) {
+    // One read of the connection per wake-up; what handling the events queues waits for the next.
+    for (int queued = XEventsQueued(display, QueuedAfterReading); queued > 0; --queued) {
         XEvent event;
         XNextEvent(display, &event);
         if (handle(event, screen) == Next::Quit)
             next = Next::Quit;
     }
     return next;
+}
+
+// The most ticks between two presents of a slow sprite.
+constexpr int kMostTicksPerStep = 4;
+
+// Ticks from one present to the next: about one device pixel of motion each. A slow sprite (the
+// preview's moves half a pixel a tick) then steps on both axes at once every other tick, rather
+// than on one axis or the other at every tick, for the same motion at half the presents.
+int ticksPerStep(const HackScreen& screen, double t, double interval) {
+    double fastest = 0.0; // device pixels per tick
+    for (const auto& layer : screen.view->layer()->sublayers()) {
+        const platform::Point a = layer->presentationFrame(t).origin;
+        const platform::Point b = layer->presentationFrame(t + interval).origin;
+        fastest = std::max({fastest, std::abs(b.x - a.x), std::abs(b.y - a.y)});
+    }
+    fastest *= screen.target->scale();
+    if (!(fastest > 0.0) || !std::isfinite(fastest))
+        return 1;
+    return static_cast<int>(std::clamp(std::round(1.0 / fastest), 1.0, double{kMostTicksPerStep}));
 }
 
 // The first tick of the grid start + k × interval that lies after now.
@@ -183,6 +203,8 @@ LoopResult runHackLoopX11(platform::MainQueue& queue, HackScreen& screen,
                 tracePresent(settings.trace.get(), damage);
             }
             nextTick = tickAfter(start, interval, now);
+            if (moving)
+                nextTick += (ticksPerStep(screen, now, interval) - 1) * interval;
         }
         double wakeAt = moving ? nextTick : now + kIdleWakeup;
         if (const auto deadline = queue.nextDeadline())

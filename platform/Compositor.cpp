@@ -114,8 +114,53 @@ std::vector<IntRect> Compositor::damageBetween(const TreeState& before, const Tr
     return damage;
 }
 
+void Compositor::flattenLoneSprite(const Layer& root, const TreeState& now) {
+    flattenedApplies_ = false;
+    const auto background = root.backgroundColor();
+    if (now.layers.size() != 1 || !background || !now.layers.front().contents)
+        return;
+    const LayerState& sprite = now.layers.front();
+    const auto layer = sprite.layer.lock();
+    const Rgba8 under = premultipliedBytes(*background);
+    const IntRect rootRect = deviceRect({{0.0, 0.0}, root.bounds().size}, now.scale, now.height);
+    const Image& contents = *sprite.contents;
+    if (!layer || under[3] != 255 || contents.width() != sprite.rect.width ||
+        contents.height() != sprite.rect.height ||
+        intersection(sprite.rect, rootRect) != sprite.rect)
+        return;
+    std::optional<Rgba8> layerBackground;
+    if (layer->backgroundColor())
+        layerBackground = premultipliedBytes(*layer->backgroundColor());
+    if (!flattened_ || flattened_->contents != sprite.contents || flattened_->under != under ||
+        flattened_->layerBackground != layerBackground) {
+        // The same fills and draw, in the same order, as paintLayers does on the screen.
+        const IntRect all{0, 0, contents.width(), contents.height()};
+        SoftwareFramebuffer canvas(all.width, all.height);
+        canvas.fill(all, under);
+        if (layerBackground)
+            canvas.fill(all, *layerBackground);
+        canvas.drawImage(contents, all, all);
+        flattened_ = Flattened{sprite.contents, under, layerBackground, canvas.snapshot()};
+    }
+    flattenedApplies_ = true;
+}
+
 void Compositor::paint(const Layer& root, const TreeState& now, const IntRect& area,
                        SoftwareFramebuffer& framebuffer) const {
+    const IntRect spriteRect = now.layers.empty() ? IntRect{} : now.layers.front().rect;
+    const IntRect inside = intersection(spriteRect, area);
+    if (!flattenedApplies_ || inside.empty()) {
+        paintLayers(root, now, area, framebuffer);
+        return;
+    }
+    for (const IntRect& part : uncovered(area, spriteRect))
+        if (!part.empty())
+            paintLayers(root, now, part, framebuffer);
+    framebuffer.drawImage(*flattened_->image, spriteRect, inside);
+}
+
+void Compositor::paintLayers(const Layer& root, const TreeState& now, const IntRect& area,
+                             SoftwareFramebuffer& framebuffer) const {
     const Rect rootFrame{{0.0, 0.0}, root.bounds().size};
     const IntRect rootRect = intersection(deviceRect(rootFrame, now.scale, now.height), area);
     const auto background = root.backgroundColor();
@@ -160,6 +205,8 @@ const std::vector<IntRect>& Compositor::render(const Layer& root, double t,
         damage_ = {IntRect{0, 0, now.width, now.height}};
     std::erase_if(damage_, [](const IntRect& r) { return r.empty(); });
 
+    if (!damage_.empty())
+        flattenLoneSprite(root, now);
     for (const IntRect& area : damage_)
         paintThroughCanvases(root, now, area, target);
     if (!damage_.empty())

@@ -22,6 +22,7 @@
 #include "platform/Geometry.h"
 #include "platform/Image.h"
 #include "platform/Layer.h"
+#include "platform/SoftwareFramebuffer.h"
 
 #include <cstdint>
 #include <memory>
@@ -67,7 +68,20 @@ class Compositor {
                               CompositorTarget& target) const;
     void paint(const Layer& root, const TreeState& now, const IntRect& area,
                SoftwareFramebuffer& framebuffer) const;
+    void paintLayers(const Layer& root, const TreeState& now, const IntRect& area,
+                     SoftwareFramebuffer& framebuffer) const;
+    void flattenLoneSprite(const Layer& root, const TreeState& now);
 
+    // A lone sublayer shown one image pixel per device pixel, wholly over an opaque background,
+    // looks the same wherever it is: it is composited once per figure, and each frame copies it.
+    struct Flattened {
+        ImageRef contents;
+        Rgba8 under;
+        std::optional<Rgba8> layerBackground;
+        ImageRef image;
+    };
+    std::optional<Flattened> flattened_;
+    bool flattenedApplies_ = false; // in the frame being painted
     std::optional<TreeState> drawn_;
     std::vector<IntRect> damage_;
 };

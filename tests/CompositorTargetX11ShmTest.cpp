@@ -45,9 +45,10 @@ class PrivateXServer {
         char number[16] = {};
         const auto got = pid_ ? read(fds[0], number, sizeof number - 1) : 0;
         close(fds[0]);
+        std::string name = ":";
+        name += std::to_string(std::strtoul(number, nullptr, 10));
         if (got > 0)
-            display =
-                XOpenDisplay((":" + std::to_string(std::strtoul(number, nullptr, 10))).c_str());
+            display = XOpenDisplay(name.c_str());
     }
     ~PrivateXServer() {
         if (display)
