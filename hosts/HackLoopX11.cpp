@@ -86,8 +86,10 @@ Next handle(const XEvent& event, HackScreen& screen) {
 Next handlePendingEvents(HackScreen& screen) {
     Display* display = screen.display->display();
     Next next = Next::Continue;
-    // One read of the connection per wake-up; what handling the events queues waits for the next.
-    for (int queued = XEventsQueued(display, QueuedAfterReading); queued > 0; --queued) {
+    // One read of the connection per wake-up; handling may take a completion off the queue, so
+    // the queue is asked again (without reading) before each event.
+    XEventsQueued(display, QueuedAfterReading);
+    while (XEventsQueued(display, QueuedAlready) > 0) {
         XEvent event;
         XNextEvent(display, &event);
         if (handle(event, screen) == Next::Quit)
