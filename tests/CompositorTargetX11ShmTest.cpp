@@ -12,9 +12,11 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -71,17 +73,20 @@ ImageRef mixedImage() {
     return std::make_shared<const Image>(3, 2, bytes);
 }
 
-// The window's pixels as RGBA, read back from the server.
+// The window's pixels as RGBA, read back from the server (32 bits a pixel, red in bits 16 to 23).
 std::vector<Rgba8> readBack(Display* display, ::Window window, int width, int height) {
     XSync(display, False);
     XImage* image = XGetImage(display, window, 0, 0, width, height, AllPlanes, ZPixmap);
     std::vector<Rgba8> pixels;
-    for (int y = 0; y < height; ++y)
+    for (int y = 0; y < height; ++y) {
+        const char* row = image->data + static_cast<std::ptrdiff_t>(y) * image->bytes_per_line;
         for (int x = 0; x < width; ++x) {
-            const unsigned long p = XGetPixel(image, x, y);
+            std::uint32_t p;
+            std::memcpy(&p, row + x * 4, 4);
             pixels.push_back({static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8),
                               static_cast<std::uint8_t>(p), 255});
         }
+    }
     XDestroyImage(image);
     return pixels;
 }
@@ -92,6 +97,25 @@ std::vector<Rgba8> pixelsOf(const SoftwareFramebuffer& framebuffer) {
         for (std::int64_t x = 0; x < framebuffer.width(); ++x)
             pixels.push_back(framebuffer.pixelAt(x, y));
     return pixels;
+}
+
+struct Sprite {
+    Size size;
+    Point from, to;
+};
+
+void addMovingSprite(Layer& root, const std::shared_ptr<MainQueue>& queue, const Sprite& s) {
+    auto layer = Layer::make(queue);
+    layer->setBounds({{0, 0}, s.size});
+    layer->setContents(mixedImage());
+    layer->setBackgroundColor(Color{0, 0, 0.5, 0.5});
+    auto leg = BasicAnimation::animationWithKeyPath("position");
+    leg->setFromValue(s.from);
+    leg->setToValue(s.to);
+    leg->setDuration(10);
+    layer->setPosition(s.to);
+    layer->addAnimation(leg, "leg");
+    root.addSublayer(layer);
 }
 
 TEST(CompositorTargetX11Shm, ShowsWhatTheSoftwareFramebufferHoldsFrameAfterFrame) {
@@ -106,39 +130,34 @@ TEST(CompositorTargetX11Shm, ShowsWhatTheSoftwareFramebufferHoldsFrameAfterFrame
     XMapWindow(display, window);
     XSync(display, False);
 
-    auto test = testing::makeTestEnvironment();
-    auto root = Layer::make(test.environment.mainQueue);
-    root->setBounds({{0, 0}, {kWidth / 2.0 - 20, kHeight / 2.0}}); // black beyond it
-    root->setBackgroundColor(Color::white(0.1, 1.0));
-    struct Sprite {
-        Size size;
-        Point from, to;
-    };
-    // At scale 2: one image pixel per device pixel, and a stretched one.
-    for (const Sprite& s :
-         {Sprite{{1.5, 1}, {30, 40}, {300, 200}}, Sprite{{40, 25}, {500, 300}, {20, 30}}}) {
-        auto layer = Layer::make(test.environment.mainQueue);
-        layer->setBounds({{0, 0}, s.size});
-        layer->setContents(mixedImage());
-        layer->setBackgroundColor(Color{0, 0, 0.5, 0.5});
-        auto leg = BasicAnimation::animationWithKeyPath("position");
-        leg->setFromValue(s.from);
-        leg->setToValue(s.to);
-        leg->setDuration(10);
-        layer->setPosition(s.to);
-        layer->addAnimation(leg, "leg");
-        root->addSublayer(layer);
-    }
-
-    std::string error;
-    auto target = CompositorTargetX11Shm::make(display, window, 2.0, error);
-    ASSERT_TRUE(target) << error;
-    SoftwareFramebuffer reference(kWidth, kHeight, 2.0);
-    Compositor shown, expected;
-    for (const double t : {0.0, 0.013, 0.4, 0.41, 3.3, 9.99, 12.0}) {
-        shown.render(*root, t, *target);
-        expected.render(*root, t, reference);
-        ASSERT_EQ(readBack(display, window, kWidth, kHeight), pixelsOf(reference)) << "t = " << t;
+    // At scale 2: a sprite of one image pixel per device pixel (alone, it is composited once and
+    // copied), and beside it a stretched one that crosses its path.
+    const Sprite whole{{1.5, 1}, {30, 40}, {300, 200}};
+    const Sprite stretched{{40, 25}, {500, 300}, {20, 30}};
+    for (const auto& sprites :
+         {std::vector<Sprite>{whole}, std::vector<Sprite>{whole, stretched}}) {
+        auto test = testing::makeTestEnvironment();
+        auto root = Layer::make(test.environment.mainQueue);
+        root->setBounds({{0, 0}, {kWidth / 2.0 - 20, kHeight / 2.0}}); // black beyond it
+        root->setBackgroundColor(Color::white(0.1, 1.0));
+        for (const Sprite& sprite : sprites)
+            addMovingSprite(*root, test.environment.mainQueue, sprite);
+        std::string error;
+        auto target = CompositorTargetX11Shm::make(display, window, 2.0, error);
+        ASSERT_TRUE(target) << error;
+        SoftwareFramebuffer reference(kWidth, kHeight, 2.0);
+        Compositor shown, expected;
+        for (const double t : {0.0, 0.013, 0.4, 0.41, 3.3, 9.99, 12.0}) {
+            shown.render(*root, t, *target);
+            expected.render(*root, t, reference);
+            const auto got = readBack(display, window, kWidth, kHeight);
+            const auto want = pixelsOf(reference);
+            const auto differ = std::mismatch(got.begin(), got.end(), want.begin()).first;
+            ASSERT_TRUE(differ == got.end())
+                << "first difference at x = " << (differ - got.begin()) % kWidth
+                << ", y = " << (differ - got.begin()) / kWidth << "; " << sprites.size()
+                << " sprite(s), t = " << t;
+        }
     }
 }
 
