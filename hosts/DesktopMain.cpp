@@ -278,7 +278,10 @@ std::optional<int> runHackOnXlib(const DesktopOptions& o) {
         return kExitFailed;
     const HackLoopSettings settings{60.0, o.fullRedraw ? Redraw::FullFrame : Redraw::Damaged,
                                     made.environment->trace};
-    return finishRun(runHackLoopX11(*made.environment->mainQueue, screen, settings, quitRequested));
+    const int status =
+        finishRun(runHackLoopX11(*made.environment->mainQueue, screen, settings, quitRequested));
+    screen.view.reset(); // before the services it was made with, as in the SDL path
+    return status;
 }
 
 int run(const DesktopOptions& o, const std::vector<SDL_Window*>& windows) {
