@@ -105,11 +105,14 @@ constexpr int kMostTicksPerStep = 4;
 // preview's moves half a pixel a tick) then steps on both axes at once every other tick, rather
 // than on one axis or the other at every tick, for the same motion at half the presents.
 int ticksPerStep(const HackScreen& screen, double t, double interval) {
+    // The tick before and the tick after: at a leg's end one of them shows the sprite standing.
     double fastest = 0.0; // device pixels per tick
     for (const auto& layer : screen.view->layer()->sublayers()) {
-        const platform::Point a = layer->presentationFrame(t).origin;
-        const platform::Point b = layer->presentationFrame(t + interval).origin;
-        fastest = std::max({fastest, std::abs(b.x - a.x), std::abs(b.y - a.y)});
+        const platform::Point before = layer->presentationFrame(t - interval).origin;
+        const platform::Point now = layer->presentationFrame(t).origin;
+        const platform::Point after = layer->presentationFrame(t + interval).origin;
+        fastest = std::max({fastest, std::abs(now.x - before.x), std::abs(now.y - before.y),
+                            std::abs(after.x - now.x), std::abs(after.y - now.y)});
     }
     fastest *= screen.target->scale();
     if (!(fastest > 0.0) || !std::isfinite(fastest))

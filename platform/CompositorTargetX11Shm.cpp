@@ -142,8 +142,7 @@ bool CompositorTargetX11Shm::attachSegment(std::size_t bytes, std::string& error
 void CompositorTargetX11Shm::detachSegment() {
     if (!server_->segment.shmaddr)
         return;
-    if (awaitingCompletion_)
-        waitForCompletion();
+    waitForCompletions(requested_);
     XShmDetach(display_, &server_->segment);
     XSync(display_, False);
     shmdt(server_->segment.shmaddr);
@@ -158,7 +157,7 @@ bool CompositorTargetX11Shm::resize(std::int64_t width, std::int64_t height) {
     width_ = std::max<std::int64_t>(width, 0);
     height_ = std::max<std::int64_t>(height, 0);
     const std::size_t wanted =
-        std::max(kMinimumSegmentBytes, static_cast<std::size_t>(width_) * 4 * kMinimumBandRows);
+        2 * std::max(kMinimumSegmentBytes, static_cast<std::size_t>(width_) * 4 * kMinimumBandRows);
     pieces_.clear();
     used_ = 0;
     if (capacity_ >= wanted)
@@ -171,20 +170,23 @@ bool CompositorTargetX11Shm::resize(std::int64_t width, std::int64_t height) {
 SoftwareFramebuffer& CompositorTargetX11Shm::canvasFor(const IntRect& area) {
     const std::size_t rowBytes =
         static_cast<std::size_t>(std::max<std::int64_t>(area.width, 0)) * 4;
-    if (pieces_.empty() && awaitingCompletion_)
-        waitForCompletion(); // a new frame: the last one's pixels must be the server's no more
-    if (pieces_.empty())
-        used_ = 0;
-    if (used_ + rowBytes > capacity_) {
-        putPieces(); // the segment is full: show what it holds, then use it again
-        waitForCompletion();
-        used_ = 0;
+    if (pieces_.empty()) {
+        // A new frame, in the other half: the frame before last, which used it, must be done.
+        half_ = 1 - half_;
+        waitForCompletions(halfDone_[half_]);
+        used_ = halfStart();
     }
-    if (!server_->segment.shmaddr || rowBytes == 0 || rowBytes > capacity_) {
+    if (used_ + rowBytes > halfStart() + halfBytes()) {
+        putPieces(); // the half is full: show what it holds, then use it again
+        waitForCompletions(requested_);
+        used_ = halfStart();
+    }
+    if (!server_->segment.shmaddr || rowBytes == 0 || rowBytes > halfBytes()) {
         canvas_ = SoftwareFramebuffer(0, 0, scale_);
         return canvas_;
     }
-    const auto rows = std::min<std::int64_t>(area.height, (capacity_ - used_) / rowBytes);
+    const auto rows =
+        std::min<std::int64_t>(area.height, (halfStart() + halfBytes() - used_) / rowBytes);
     const IntRect part{area.x, area.y, area.width, rows};
     auto* pixels = reinterpret_cast<std::uint32_t*>(server_->segment.shmaddr + used_);
     canvas_ = SoftwareFramebuffer::borrowing(pixels, part, area.width, order_);
@@ -208,7 +210,7 @@ void CompositorTargetX11Shm::putPieces() {
                      static_cast<unsigned>(piece.area.height), last ? True : False);
     }
     if (!pieces_.empty())
-        awaitingCompletion_ = true;
+        halfDone_[half_] = ++requested_;
     pieces_.clear();
     XFlush(display_);
 }
@@ -220,27 +222,30 @@ void CompositorTargetX11Shm::present(const std::vector<IntRect>&) {
 bool CompositorTargetX11Shm::takeCompletion(const _XEvent& event) {
     if (event.type != server_->completionType)
         return false;
-    awaitingCompletion_ = false;
+    received_ = std::min(received_ + 1, requested_);
     return true;
 }
 
-void CompositorTargetX11Shm::waitForCompletion() {
+void CompositorTargetX11Shm::waitForCompletions(std::uint64_t count) {
+    if (received_ >= count)
+        return;
     const auto deadline = std::chrono::steady_clock::now() + kCompletionPatience;
     XFlush(display_);
-    while (awaitingCompletion_) {
+    while (received_ < count) {
         XEvent event;
         if (XCheckTypedEvent(display_, server_->completionType, &event)) {
-            awaitingCompletion_ = false;
-            return;
+            ++received_;
+            continue;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         pollfd connection{ConnectionNumber(display_), POLLIN, 0};
-        if (left.count() <= 0 || poll(&connection, 1, static_cast<int>(left.count())) <= 0)
-            break;
+        if (left.count() <= 0 || poll(&connection, 1, static_cast<int>(left.count())) <= 0) {
+            received_ = requested_; // the window is gone, or the server is far behind
+            return;
+        }
         XEventsQueued(display_, QueuedAfterReading);
     }
-    awaitingCompletion_ = false; // the window is gone, or the server is far behind
 }
 
 } // namespace zibbles::platform

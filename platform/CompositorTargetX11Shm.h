@@ -6,8 +6,10 @@
 //  [X] No framebuffer of the whole screen: the X server keeps the window's pixels, so the
 //      compositor paints each damaged rectangle into a small shared segment lent part by part,
 //      and present puts only those parts (XShmPutImage), in the visual's own byte order.
-//  [X] No round trip per frame: the last put of a frame asks for a completion event, and the
-//      segment is written again only after that event (or, with the window gone, a short wait).
+//  [X] No round trip per frame: the last put of a frame asks for a completion event. Frames take
+//      turns between the two halves of the segment, and a half is written again only after the
+//      completion of the frame before last that used it (or, with the window gone, a short
+//      wait), so a server a frame behind never holds up the next one.
 //  [X] Damage as strips: a moving sprite costs its new rectangle and the strips it uncovered.
 //  [X] A resize: the new size, and a segment wide enough for at least one row.
 //  [ ] Visuals other than 32-bit TrueColor with 8-bit channels (red and blue at either end), and
@@ -53,8 +55,8 @@ class CompositorTargetX11Shm final : public CompositorTarget {
     // Gives true, and takes note, when the event is the server's word that it is done with the
     // pixels of the last present.
     bool takeCompletion(const _XEvent& event);
-    // True while the server may still read the pixels of the last present.
-    bool awaitingCompletion() const { return awaitingCompletion_; }
+    // True while the server may still read the pixels of a present.
+    bool awaitingCompletion() const { return received_ < requested_; }
 
   private:
     struct Piece {
@@ -66,7 +68,10 @@ class CompositorTargetX11Shm final : public CompositorTarget {
     bool attachSegment(std::size_t bytes, std::string& error);
     void detachSegment();
     void putPieces();
-    void waitForCompletion();
+    // Waits until the server has finished this many presents (counted from the first).
+    void waitForCompletions(std::uint64_t count);
+    std::size_t halfBytes() const { return capacity_ / 2; }
+    std::size_t halfStart() const { return static_cast<std::size_t>(half_) * halfBytes(); }
 
     _XDisplay* display_;
     unsigned long window_;
@@ -77,8 +82,11 @@ class CompositorTargetX11Shm final : public CompositorTarget {
     std::unique_ptr<Server> server_;
     std::size_t capacity_ = 0;
     std::size_t used_ = 0;
-    std::vector<Piece> pieces_; // painted, not yet put
-    bool awaitingCompletion_ = false;
+    std::vector<Piece> pieces_;          // painted, not yet put
+    int half_ = 0;                       // the half of the segment the frame being painted uses
+    std::uint64_t requested_ = 0;        // presents that asked for a completion
+    std::uint64_t received_ = 0;         // completions that came
+    std::uint64_t halfDone_[2] = {0, 0}; // presents to complete before each half is free
     SoftwareFramebuffer canvas_;
 };
 
