@@ -9,6 +9,9 @@
 //   ├── catchQuitSignals            SIGINT, SIGTERM, SIGHUP set a flag (SDL's own handlers off)
 //   ├── runOnWayland                a Wayland session (not a hack): the host's own Wayland
 //   │                               client, no SDL or X11 call (hosts/WaylandDesktop.cpp)
+//   ├── runHackOnXlib               a hack: the daemon's window (or the root window) through X
+//   │                               shared memory, no SDL (HackLoopX11) → exit 0; where the
+//   │                               display cannot share memory, on through SDL as below
 //   ├── SDL_Init                    a hack: the x11 driver, then the host's own X error handlers
 //   ├── openWindows                 a hack: the daemon's window (or the root window); else one
 //   │                               window, or one full-screen window per display → exit 1
@@ -19,6 +22,7 @@
 //   ├── runSaverLoop                start, draw what moves, sleep otherwise, stop → exit 0
 //   └── teardown                    under a watchdog: the process ends within 2 s whatever hangs
 #include "hosts/DesktopLoop.h"
+#include "hosts/HackLoopX11.h"
 #include "hosts/HackOptions.h"
 #include "hosts/HackWindowX11.h"
 #include "hosts/HostEnvironment.h"
@@ -186,6 +190,26 @@ double refreshRateOf(SDL_Window* window) {
     return 60.0;
 }
 
+// "ZibblesBounceView" in a Window of the display's scale, showing the --figure first if given.
+std::shared_ptr<ZibblesBounceView> makeView(const platform::Environment& environment,
+                                            const std::optional<LoadedZibble>& figure,
+                                            platform::Size points, double scale, bool preview) {
+    platform::ViewRegistry registry;
+    registerZibblesBounceView(registry);
+    auto view = std::dynamic_pointer_cast<ZibblesBounceView>(
+        registry.make(ZibblesBounceView::className, environment, {{0, 0}, points}, preview));
+    if (!view || !view->layer()) {
+        fail("the view could not be made");
+        return nullptr;
+    }
+    view->setWindow(std::make_shared<platform::Window>(scale));
+    if (figure) {
+        view->current = figure;
+        view->refreshSprite();
+    }
+    return view;
+}
+
 std::optional<SaverScreen> makeScreen(SDL_Window* window, const platform::Environment& environment,
                                       const std::optional<LoadedZibble>& figure, bool hack) {
     const double scale = platform::displayScaleOf(window);
@@ -200,20 +224,10 @@ std::optional<SaverScreen> makeScreen(SDL_Window* window, const platform::Enviro
     const auto& pixels = screen.target->framebuffer();
     const platform::Size points{static_cast<double>(pixels.width()) / scale,
                                 static_cast<double>(pixels.height()) / scale};
-    const bool preview = hack && isPreviewSize(points.width, points.height);
-    platform::ViewRegistry registry;
-    registerZibblesBounceView(registry);
-    screen.view = std::dynamic_pointer_cast<ZibblesBounceView>(
-        registry.make(ZibblesBounceView::className, environment, {{0, 0}, points}, preview));
-    if (!screen.view || !screen.view->layer()) {
-        fail("the view could not be made");
+    screen.view = makeView(environment, figure, points, scale,
+                           hack && isPreviewSize(points.width, points.height));
+    if (!screen.view)
         return std::nullopt;
-    }
-    screen.view->setWindow(std::make_shared<platform::Window>(scale));
-    if (figure) {
-        screen.view->current = figure;
-        screen.view->refreshSprite();
-    }
     return screen;
 }
 
@@ -245,6 +259,55 @@ EnvironmentChoices environmentChoices(const DesktopOptions& o) {
     return choices;
 }
 
+int finishRun(const LoopResult& result) {
+    // The process must end now even if a request or the X server holds up the teardown.
+    alarm(kQuitWatchdogSeconds);
+    std::cerr << kProgram << ": " << result.framesPresented << " frames presented in "
+              << result.seconds << " s\n";
+    return result.exitCode;
+}
+
+// A hack straight on Xlib and X shared memory. Nothing when the display cannot share memory
+// with this process (a remote server): the SDL path serves then.
+std::optional<int> runHackOnXlib(const DesktopOptions& o) {
+    const HackChoice choice = chooseHackWindow(o.hack);
+    if (!choice.window)
+        return fail(choice.error);
+    installXErrorHandlers();
+    std::string error;
+    const auto display = HackDisplay::open(*choice.window, error);
+    if (!display)
+        return fail(error);
+    HackScreen screen{display.get(), nullptr, nullptr, {}};
+    screen.target = platform::CompositorTargetX11Shm::make(display->display(), display->window(),
+                                                           display->scale(), error);
+    if (!screen.target) {
+        std::cerr << kProgram << ": " << error << "; drawing through SDL instead\n";
+        return std::nullopt;
+    }
+    LoadedFigure loaded = loadFigureIfGiven(o.figurePath);
+    if (!loaded.error.empty())
+        return fail(loaded.error);
+    EnvironmentChoices choices = environmentChoices(o);
+    choices.mainScreenScale = display->scale();
+    auto made = makeEnvironment(choices);
+    if (!made.environment)
+        return fail(made.error);
+    const double scale = display->scale();
+    const platform::Size points{static_cast<double>(display->size().width) / scale,
+                                static_cast<double>(display->size().height) / scale};
+    screen.view = makeView(*made.environment, loaded.figure, points, scale,
+                           isPreviewSize(points.width, points.height));
+    if (!screen.view)
+        return kExitFailed;
+    const HackLoopSettings settings{60.0, o.fullRedraw ? Redraw::FullFrame : Redraw::Damaged,
+                                    made.environment->trace};
+    const int status =
+        finishRun(runHackLoopX11(*made.environment->mainQueue, screen, settings, quitRequested));
+    screen.view.reset(); // before the services it was made with, as in the SDL path
+    return status;
+}
+
 int run(const DesktopOptions& o, const std::vector<SDL_Window*>& windows) {
     LoadedFigure loaded = loadFigureIfGiven(o.figurePath);
     if (!loaded.error.empty())
@@ -263,13 +326,8 @@ int run(const DesktopOptions& o, const std::vector<SDL_Window*>& windows) {
             return kExitFailed;
         screens.push_back(std::move(*screen));
     }
-    const LoopResult result = runSaverLoop(*made.environment->mainQueue, screens,
-                                           loopSettings(o, windows.front()), quitRequested);
-    // The process must end now even if a request or the X server holds up the teardown.
-    alarm(kQuitWatchdogSeconds);
-    std::cerr << kProgram << ": " << result.framesPresented << " frames presented in "
-              << result.seconds << " s\n";
-    return result.exitCode;
+    return finishRun(runSaverLoop(*made.environment->mainQueue, screens,
+                                  loopSettings(o, windows.front()), quitRequested));
 }
 
 int runOnWayland(const DesktopOptions& o) {
@@ -307,6 +365,9 @@ int main(int argc, char** argv) {
     catchQuitSignals();
     if (!options.hack.active() && wantsNativeWayland())
         return runOnWayland(options);
+    if (options.hack.active())
+        if (const auto status = runHackOnXlib(options))
+            return *status;
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // The window surface then uses the X server's shared memory and shows only what changed.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");

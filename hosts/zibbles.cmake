@@ -5,6 +5,7 @@ if(TARGET zibbles_platform_desktop)
   add_executable(zibbles
     ${CMAKE_CURRENT_LIST_DIR}/DesktopMain.cpp
     ${CMAKE_CURRENT_LIST_DIR}/DesktopLoop.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/HackLoopX11.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HackOptions.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HackWindowX11.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HostOptions.cpp

@@ -37,6 +37,22 @@ void addDamage(std::vector<IntRect>& damage, IntRect rect) {
     damage.push_back(rect);
 }
 
+// What of `old` lies outside `now`: up to four strips, above, below, left and right of the part
+// they share.
+std::vector<IntRect> uncovered(const IntRect& old, const IntRect& now) {
+    const IntRect shared = intersection(old, now);
+    if (shared.empty())
+        return {old};
+    const std::int64_t sharedBottom = shared.y + shared.height;
+    const std::int64_t sharedRight = shared.x + shared.width;
+    return {
+        {old.x, old.y, old.width, shared.y - old.y},
+        {old.x, sharedBottom, old.width, old.y + old.height - sharedBottom},
+        {old.x, shared.y, shared.x - old.x, shared.height},
+        {sharedRight, shared.y, old.x + old.width - sharedRight, shared.height},
+    };
+}
+
 Rgba8 opaqueBlack() {
     return {0, 0, 0, 255};
 }
@@ -76,8 +92,8 @@ bool Compositor::sameTree(const TreeState& now) const {
     return true;
 }
 
-std::vector<IntRect> Compositor::damageBetween(const TreeState& before,
-                                               const TreeState& now) const {
+std::vector<IntRect> Compositor::damageBetween(const TreeState& before, const TreeState& now,
+                                               DamageShape shape) const {
     std::vector<IntRect> damage;
     const IntRect screen{0, 0, now.width, now.height};
     for (std::size_t i = 0; i < now.layers.size(); ++i) {
@@ -86,14 +102,65 @@ std::vector<IntRect> Compositor::damageBetween(const TreeState& before,
         if (old.rect == current.rect && old.contents == current.contents &&
             old.changeCount == current.changeCount)
             continue;
+        if (shape == DamageShape::Strips) {
+            addDamage(damage, intersection(current.rect, screen));
+            for (const IntRect& strip : uncovered(old.rect, current.rect))
+                addDamage(damage, intersection(strip, screen));
+            continue;
+        }
         addDamage(damage, intersection(old.rect, screen));
         addDamage(damage, intersection(current.rect, screen));
     }
     return damage;
 }
 
+void Compositor::flattenLoneSprite(const Layer& root, const TreeState& now) {
+    flattenedApplies_ = false;
+    const auto background = root.backgroundColor();
+    if (now.layers.size() != 1 || !background || !now.layers.front().contents)
+        return;
+    const LayerState& sprite = now.layers.front();
+    const auto layer = sprite.layer.lock();
+    const Rgba8 under = premultipliedBytes(*background);
+    const IntRect rootRect = deviceRect({{0.0, 0.0}, root.bounds().size}, now.scale, now.height);
+    const Image& contents = *sprite.contents;
+    if (!layer || under[3] != 255 || contents.width() != sprite.rect.width ||
+        contents.height() != sprite.rect.height ||
+        intersection(sprite.rect, rootRect) != sprite.rect)
+        return;
+    std::optional<Rgba8> layerBackground;
+    if (layer->backgroundColor())
+        layerBackground = premultipliedBytes(*layer->backgroundColor());
+    if (!flattened_ || flattened_->contents != sprite.contents || flattened_->under != under ||
+        flattened_->layerBackground != layerBackground) {
+        // The same fills and draw, in the same order, as paintLayers does on the screen.
+        const IntRect all{0, 0, contents.width(), contents.height()};
+        SoftwareFramebuffer canvas(all.width, all.height);
+        canvas.fill(all, under);
+        if (layerBackground)
+            canvas.fill(all, *layerBackground);
+        canvas.drawImage(contents, all, all);
+        flattened_ = Flattened{sprite.contents, under, layerBackground, canvas.snapshot()};
+    }
+    flattenedApplies_ = true;
+}
+
 void Compositor::paint(const Layer& root, const TreeState& now, const IntRect& area,
                        SoftwareFramebuffer& framebuffer) const {
+    const IntRect spriteRect = now.layers.empty() ? IntRect{} : now.layers.front().rect;
+    const IntRect inside = intersection(spriteRect, area);
+    if (!flattenedApplies_ || inside.empty()) {
+        paintLayers(root, now, area, framebuffer);
+        return;
+    }
+    for (const IntRect& part : uncovered(area, spriteRect))
+        if (!part.empty())
+            paintLayers(root, now, part, framebuffer);
+    framebuffer.drawImage(*flattened_->image, spriteRect, inside);
+}
+
+void Compositor::paintLayers(const Layer& root, const TreeState& now, const IntRect& area,
+                             SoftwareFramebuffer& framebuffer) const {
     const Rect rootFrame{{0.0, 0.0}, root.bounds().size};
     const IntRect rootRect = intersection(deviceRect(rootFrame, now.scale, now.height), area);
     const auto background = root.backgroundColor();
@@ -114,18 +181,34 @@ void Compositor::paint(const Layer& root, const TreeState& now, const IntRect& a
     }
 }
 
+void Compositor::paintThroughCanvases(const Layer& root, const TreeState& now, const IntRect& area,
+                                      CompositorTarget& target) const {
+    IntRect rest = area;
+    while (!rest.empty()) {
+        SoftwareFramebuffer& canvas = target.canvasFor(rest);
+        const IntRect part = intersection(rest, canvas.area());
+        if (part.empty())
+            return; // a target that has no pixels to lend shows nothing of it
+        paint(root, now, part, canvas);
+        const std::int64_t below = part.y + part.height;
+        rest = {rest.x, below, rest.width, rest.y + rest.height - below};
+    }
+}
+
 const std::vector<IntRect>& Compositor::render(const Layer& root, double t,
                                                CompositorTarget& target) {
-    SoftwareFramebuffer& framebuffer = target.framebuffer();
-    TreeState now = stateOf(root, t, target, framebuffer.width(), framebuffer.height());
+    const IntRect bounds = target.deviceBounds();
+    TreeState now = stateOf(root, t, target, bounds.width, bounds.height);
     if (sameTree(now))
-        damage_ = damageBetween(*drawn_, now);
+        damage_ = damageBetween(*drawn_, now, target.damageShape());
     else
         damage_ = {IntRect{0, 0, now.width, now.height}};
     std::erase_if(damage_, [](const IntRect& r) { return r.empty(); });
 
+    if (!damage_.empty())
+        flattenLoneSprite(root, now);
     for (const IntRect& area : damage_)
-        paint(root, now, area, framebuffer);
+        paintThroughCanvases(root, now, area, target);
     if (!damage_.empty())
         target.present(damage_);
     drawn_ = std::move(now);

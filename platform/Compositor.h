@@ -10,8 +10,11 @@
 //      half away from zero, so a moving layer keeps its size in pixels wherever it is.
 //  [X] Layer y up (origin bottom-left) to the target's rows (top row 0).
 //  [X] Damage: only the old and the new rectangle of a sublayer whose frame, contents or model
-//      changed are repainted; everything is repainted when the target's size or scale, the root
-//      layer or the set of sublayers changes, and after invalidate().
+//      changed are repainted (or, for a target that asks for strips, the new rectangle and the
+//      strips of the old one it uncovered); everything is repainted when the target's size or
+//      scale, the root layer or the set of sublayers changes, and after invalidate().
+//  [X] Targets that lend pixels for a part of the screen at a time: each damaged rectangle is
+//      painted through as many canvases as the target needs.
 //  [ ] Sublayers of sublayers, transforms, opacity, smoothing (a Linear magnification filter is
 //      drawn as nearest): the saver's tree is one root with one sprite.
 
@@ -19,6 +22,7 @@
 #include "platform/Geometry.h"
 #include "platform/Image.h"
 #include "platform/Layer.h"
+#include "platform/SoftwareFramebuffer.h"
 
 #include <cstdint>
 #include <memory>
@@ -58,10 +62,26 @@ class Compositor {
     TreeState stateOf(const Layer& root, double t, const CompositorTarget& target,
                       std::int64_t width, std::int64_t height) const;
     bool sameTree(const TreeState& now) const;
-    std::vector<IntRect> damageBetween(const TreeState& before, const TreeState& now) const;
+    std::vector<IntRect> damageBetween(const TreeState& before, const TreeState& now,
+                                       DamageShape shape) const;
+    void paintThroughCanvases(const Layer& root, const TreeState& now, const IntRect& area,
+                              CompositorTarget& target) const;
     void paint(const Layer& root, const TreeState& now, const IntRect& area,
                SoftwareFramebuffer& framebuffer) const;
+    void paintLayers(const Layer& root, const TreeState& now, const IntRect& area,
+                     SoftwareFramebuffer& framebuffer) const;
+    void flattenLoneSprite(const Layer& root, const TreeState& now);
 
+    // A lone sublayer shown one image pixel per device pixel, wholly over an opaque background,
+    // looks the same wherever it is: it is composited once per figure, and each frame copies it.
+    struct Flattened {
+        ImageRef contents;
+        Rgba8 under;
+        std::optional<Rgba8> layerBackground;
+        ImageRef image;
+    };
+    std::optional<Flattened> flattened_;
+    bool flattenedApplies_ = false; // in the frame being painted
     std::optional<TreeState> drawn_;
     std::vector<IntRect> damage_;
 };

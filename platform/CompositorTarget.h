@@ -2,7 +2,8 @@
 
 // Where the compositor draws: a software framebuffer it paints into, and a way to show the parts
 // that changed. A headless target shows nothing; a window target copies the changed rectangles
-// to the screen.
+// to the screen. A target whose screen keeps its own pixels (an X window) keeps no framebuffer of
+// the whole screen: it lends pixels for one part at a time instead.
 
 #include "platform/Geometry.h"
 
@@ -12,17 +13,32 @@ namespace zibbles::platform {
 
 class SoftwareFramebuffer;
 
+// How a sprite that moved is handed over as damage.
+enum class DamageShape {
+    Union,  // its old and its new rectangle, overlapping ones as their union
+    Strips, // its new rectangle, and the strips of the old one that it uncovered
+};
+
 // Main thread only.
 class CompositorTarget {
   public:
     virtual ~CompositorTarget() = default;
-    // The pixels the compositor paints; its size is the target's size in device pixels.
+    // The pixels the compositor paints; its size is the target's size in device pixels. A target
+    // that lends canvases gives the last one lent.
     virtual SoftwareFramebuffer& framebuffer() = 0;
     // Device pixels per point.
     virtual double scale() const = 0;
     // Shows these rectangles of the framebuffer (device pixels, top row 0). Called only when
-    // something changed.
+    // something changed, after every one of them was painted.
     virtual void present(const std::vector<IntRect>& damage) = 0;
+
+    // The target's size in device pixels, at (0, 0). By default the framebuffer's.
+    virtual IntRect deviceBounds();
+    // Pixels to paint area in (device pixels, top row 0): a canvas whose area() holds the top
+    // rows of area across its whole width, at least one row. By default the framebuffer, which
+    // holds all of it. What is painted there shows at the next present.
+    virtual SoftwareFramebuffer& canvasFor(const IntRect& area);
+    virtual DamageShape damageShape() const { return DamageShape::Union; }
 };
 
 } // namespace zibbles::platform

@@ -1,6 +1,7 @@
 #include "platform/SoftwareFramebuffer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cstring>
 
@@ -21,6 +22,31 @@ void blendOver(std::uint8_t* dst, const std::uint8_t* src) {
     const unsigned inverse = 255u - src[3];
     for (int c = 0; c < 4; ++c)
         dst[c] = static_cast<std::uint8_t>(src[c] + (dst[c] * inverse + 127u) / 255u);
+}
+
+// A pixel's bytes in the other order: red and blue change places.
+std::uint32_t swapRedBlue(std::uint32_t v) {
+    if constexpr (std::endian::native == std::endian::little)
+        return (v & 0xff00ff00u) | ((v >> 16) & 0xffu) | ((v & 0xffu) << 16);
+    else
+        return (v & 0x00ff00ffu) | ((v >> 16) & 0xff00u) | ((v & 0xff00u) << 16);
+}
+
+Rgba8 inOrder(Rgba8 rgba, PixelOrder order) {
+    if (order == PixelOrder::Bgra)
+        std::swap(rgba[0], rgba[2]);
+    return rgba;
+}
+
+// One source pixel (RGBA bytes) over one destination pixel in the given order.
+void drawPixel(std::uint32_t* dst, const std::uint8_t* src, PixelOrder order) {
+    if (src[3] == 0)
+        return;
+    const Rgba8 ordered = inOrder({src[0], src[1], src[2], src[3]}, order);
+    if (src[3] == 255)
+        *dst = packed(ordered);
+    else
+        blendOver(reinterpret_cast<std::uint8_t*>(dst), ordered.data());
 }
 
 } // namespace
@@ -52,29 +78,81 @@ SoftwareFramebuffer::SoftwareFramebuffer(std::int64_t width, std::int64_t height
     resize(width, height);
 }
 
+SoftwareFramebuffer SoftwareFramebuffer::borrowing(std::uint32_t* pixels, const IntRect& area,
+                                                   std::int64_t rowPixels, PixelOrder order) {
+    assert(pixels && rowPixels >= area.width && "borrowed pixels must hold the area");
+    SoftwareFramebuffer canvas;
+    canvas.originX_ = area.x;
+    canvas.originY_ = area.y;
+    canvas.width_ = std::max<std::int64_t>(area.width, 0);
+    canvas.height_ = std::max<std::int64_t>(area.height, 0);
+    canvas.rowPixels_ = rowPixels;
+    canvas.order_ = order;
+    canvas.borrowed_ = pixels;
+    return canvas;
+}
+
 void SoftwareFramebuffer::resize(std::int64_t width, std::int64_t height) {
+    assert(!borrowed_ && "borrowed pixels cannot be resized");
     width_ = std::max<std::int64_t>(width, 0);
     height_ = std::max<std::int64_t>(height, 0);
+    rowPixels_ = width_;
     pixels_.assign(static_cast<std::size_t>(width_ * height_), kOpaqueBlack);
 }
 
 IntRect SoftwareFramebuffer::clipped(const IntRect& rect) const {
-    return intersection(rect, IntRect{0, 0, width_, height_});
+    return intersection(rect, area());
 }
 
 void SoftwareFramebuffer::fill(const IntRect& rect, Rgba8 premultiplied) {
     const IntRect r = clipped(rect);
     if (r.empty() || premultiplied[3] == 0)
         return;
+    const Rgba8 ordered = inOrder(premultiplied, order_);
     for (std::int64_t y = r.y; y < r.y + r.height; ++y) {
-        std::uint32_t* row = pixels_.data() + y * width_ + r.x;
+        std::uint32_t* row = rowAt(y) + r.x;
         if (premultiplied[3] == 255) {
-            std::fill_n(row, r.width, packed(premultiplied));
+            std::fill_n(row, r.width, packed(ordered));
             continue;
         }
         auto* bytes = reinterpret_cast<std::uint8_t*>(row);
         for (std::int64_t x = 0; x < r.width; ++x)
-            blendOver(bytes + x * 4, premultiplied.data());
+            blendOver(bytes + x * 4, ordered.data());
+    }
+}
+
+// An image row shown one image pixel per device pixel: a row with no translucent pixel (most of
+// the sprite's) is a plain copy, in RGBA, or a copy that swaps two bytes per pixel; in other rows
+// only the pixels that are neither opaque nor transparent need the blend.
+void SoftwareFramebuffer::drawRowAtWholeScale(const std::uint8_t* source,
+                                              std::uint32_t* destination, std::int64_t count) {
+    const std::uint32_t alphaBits = packed({0, 0, 0, 255});
+    std::uint32_t all = alphaBits;
+    for (std::int64_t i = 0; i < count; ++i) {
+        std::uint32_t v;
+        std::memcpy(&v, source + i * 4, 4);
+        all &= v;
+    }
+    const bool swap = order_ == PixelOrder::Bgra;
+    if ((all & alphaBits) == alphaBits && !swap) {
+        std::memcpy(destination, source, static_cast<std::size_t>(count) * 4);
+        return;
+    }
+    if ((all & alphaBits) == alphaBits) {
+        for (std::int64_t i = 0; i < count; ++i) {
+            std::uint32_t v;
+            std::memcpy(&v, source + i * 4, 4);
+            destination[i] = swapRedBlue(v);
+        }
+        return;
+    }
+    for (std::int64_t i = 0; i < count; ++i) {
+        std::uint32_t v;
+        std::memcpy(&v, source + i * 4, 4);
+        if ((v & alphaBits) == alphaBits)
+            destination[i] = swap ? swapRedBlue(v) : v;
+        else if ((v & alphaBits) != 0)
+            drawPixel(destination + i, source + i * 4, order_);
     }
 }
 
@@ -85,6 +163,12 @@ void SoftwareFramebuffer::drawImage(const Image& image, const IntRect& dest, con
     if (r.empty() || sw <= 0 || sh <= 0 ||
         image.rgba().size() != static_cast<std::size_t>(sw * sh * 4))
         return;
+    if (dest.width == sw && dest.height == sh) {
+        for (std::int64_t y = r.y; y < r.y + r.height; ++y)
+            drawRowAtWholeScale(image.rgba().data() + ((y - dest.y) * sw + (r.x - dest.x)) * 4,
+                                rowAt(y) + r.x, r.width);
+        return;
+    }
     // Nearest neighbour: destination pixel i of n samples source pixel floor((i + ½) × s / n).
     std::vector<std::int64_t> columns(static_cast<std::size_t>(r.width));
     for (std::int64_t i = 0; i < r.width; ++i)
@@ -92,26 +176,28 @@ void SoftwareFramebuffer::drawImage(const Image& image, const IntRect& dest, con
     for (std::int64_t y = r.y; y < r.y + r.height; ++y) {
         const std::int64_t sourceRow = ((2 * (y - dest.y) + 1) * sh) / (2 * dest.height);
         const std::uint8_t* src = image.rgba().data() + sourceRow * sw * 4;
-        auto* dst = reinterpret_cast<std::uint8_t*>(pixels_.data() + y * width_ + r.x);
-        for (std::int64_t i = 0; i < r.width; ++i, dst += 4) {
-            const std::uint8_t* s = src + columns[i] * 4;
-            if (s[3] == 255)
-                std::memcpy(dst, s, 4);
-            else if (s[3] != 0)
-                blendOver(dst, s);
-        }
+        std::uint32_t* dst = rowAt(y) + r.x;
+        for (std::int64_t i = 0; i < r.width; ++i)
+            drawPixel(dst + i, src + columns[i] * 4, order_);
     }
 }
 
 Rgba8 SoftwareFramebuffer::pixelAt(std::int64_t x, std::int64_t y) const {
-    assert(x >= 0 && x < width_ && y >= 0 && y < height_ && "pixelAt outside the framebuffer");
+    assert(!clipped({x, y, 1, 1}).empty() && "pixelAt outside the framebuffer");
     Rgba8 out;
-    std::memcpy(out.data(), &pixels_[static_cast<std::size_t>(y * width_ + x)], 4);
-    return out;
+    std::memcpy(out.data(), base() + (y - originY_) * rowPixels_ + (x - originX_), 4);
+    return inOrder(out, order_);
 }
 
 ImageRef SoftwareFramebuffer::snapshot() const {
-    std::vector<std::uint8_t> copy(bytes(), bytes() + pixels_.size() * 4);
+    std::vector<std::uint8_t> copy(static_cast<std::size_t>(width_ * height_ * 4));
+    for (std::int64_t y = 0; y < height_; ++y) {
+        std::uint8_t* to = copy.data() + y * width_ * 4;
+        std::memcpy(to, bytes() + y * bytesPerRow(), static_cast<std::size_t>(width_) * 4);
+        if (order_ == PixelOrder::Bgra)
+            for (std::int64_t x = 0; x < width_; ++x)
+                std::swap(to[x * 4], to[x * 4 + 2]);
+    }
     return std::make_shared<const Image>(width_, height_, std::move(copy));
 }
 
