@@ -5,6 +5,9 @@ add_executable(zibbles-inspect
   ${CMAKE_CURRENT_LIST_DIR}/InspectChain.cpp
   ${CMAKE_CURRENT_LIST_DIR}/InspectJson.cpp
   ${CMAKE_CURRENT_LIST_DIR}/InspectRender.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/InspectBatch.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/InspectLineReader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/InspectOutput.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HostOptions.cpp)
 target_include_directories(zibbles-inspect PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(zibbles-inspect PRIVATE zibbles_module zibbles_decode)
