@@ -110,4 +110,19 @@ std::string inspectionJson(const Inspection& inspection) {
     return out;
 }
 
+std::string jsonQuoted(std::string_view text) {
+    std::string out;
+    appendString(out, text);
+    return out;
+}
+
+std::string failureBeforeStagesJson(std::string_view stage, std::string_view message) {
+    std::string out = "{\"stages\":[],\"pixels\":null,\"stage\":";
+    appendString(out, stage);
+    out += ",\"error\":";
+    appendString(out, message);
+    out += '}';
+    return out;
+}
+
 } // namespace zibbles::inspect

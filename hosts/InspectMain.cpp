@@ -4,11 +4,13 @@
 // Flow of control:
 //   main
 //   ├── parseArguments            usage errors → exit 2, --help → exit 0
+//   ├── --token or --survey       chainPlanOf → runChainPlan (InspectAskRun.cpp)
 //   ├── readAll(FILE or stdin)    unreadable → exit 1
 //   └── one input                 inspect → inspectionJson on stdout, or the reason on stderr
 //       or --batch                streamed: each line as it completes → inspect (JSON-RPC body or
 //                                 hex only) → one JSON line through one buffered output
 
+#include "hosts/InspectAsk.h"
 #include "hosts/InspectBatch.h"
 #include "hosts/InspectChain.h"
 #include "hosts/InspectJson.h"
@@ -102,6 +104,13 @@ int main(int argc, char** argv) {
     if (options.help) {
         std::cout << usageText();
         return kExitDecoded;
+    }
+    const ChainPlanOrError chain = chainPlanOf(options);
+    if (chain.plan)
+        return runChainPlan(*chain.plan);
+    if (!chain.error.empty()) {
+        std::cerr << "zibbles-inspect: " << chain.error << "\n" << usageText();
+        return kExitUsage;
     }
     std::optional<RenderRequest> render;
     if (options.renderPath || options.renderSize || options.renderScale) {

@@ -21,6 +21,14 @@ const std::vector<OptionRow>& optionTable() {
         {"--render", "FILE.png", [](Options& o, const std::string& v) { o.renderPath = v; }},
         {"--size", "POINTS", [](Options& o, const std::string& v) { o.renderSize = v; }},
         {"--scale", "S", [](Options& o, const std::string& v) { o.renderScale = v; }},
+        {"--token", "SPEC", [](Options& o, const std::string& v) { o.tokenSpec = v; }},
+        {"--survey", "N", [](Options& o, const std::string& v) { o.surveyCount = v; }},
+        {"--seed", "S", [](Options& o, const std::string& v) { o.seed = v; }},
+        {"--json", "", [](Options& o, const std::string&) { o.json = true; }},
+        {"--contact-sheet", "FILE.png",
+         [](Options& o, const std::string& v) { o.contactSheetPath = v; }},
+        {"--endpoint", "URL", [](Options& o, const std::string& v) { o.endpoint = v; }},
+        {"--contract", "ADDRESS", [](Options& o, const std::string& v) { o.contract = v; }},
     };
     return table;
 }
