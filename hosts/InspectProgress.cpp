@@ -20,16 +20,7 @@ std::string duration(double seconds) {
     return std::to_string(whole / 60) + " min " + std::to_string(whole % 60) + " s";
 }
 
-} // namespace
-
-ProgressLine::ProgressLine(int fd, std::size_t total)
-    : fd_(fd), terminal_(::isatty(fd) == 1), total_(total) {}
-
-ProgressLine::~ProgressLine() {
-    erase();
-}
-
-std::string ProgressLine::text(std::size_t done, std::size_t total, double elapsedSeconds) {
+std::string progressText(std::size_t done, std::size_t total, double elapsedSeconds) {
     std::string line = std::to_string(done) + "/" + std::to_string(total) + " tokens";
     if (done == 0 || !(elapsedSeconds > 0.0))
         return line;
@@ -42,6 +33,15 @@ std::string ProgressLine::text(std::size_t done, std::size_t total, double elaps
     return line;
 }
 
+} // namespace
+
+ProgressLine::ProgressLine(int fd, std::size_t total)
+    : fd_(fd), terminal_(::isatty(fd) == 1), total_(total) {}
+
+ProgressLine::~ProgressLine() {
+    erase();
+}
+
 void ProgressLine::update(std::size_t done) {
     if (!terminal_)
         return;
@@ -50,7 +50,7 @@ void ProgressLine::update(std::size_t done) {
         return;
     drawn_ = now;
     const std::chrono::duration<double> elapsed = now - started_;
-    write(eraseLine + text(done, total_, elapsed.count()));
+    write(eraseLine + progressText(done, total_, elapsed.count()));
     shown_ = true;
 }
 

@@ -18,9 +18,6 @@ class ProgressLine {
     void update(std::size_t done);
     void erase();
 
-    // The text for done of total after elapsed seconds; for tests and the redraw.
-    static std::string text(std::size_t done, std::size_t total, double elapsedSeconds);
-
   private:
     using Clock = std::chrono::steady_clock;
     void write(const std::string& text);
