@@ -74,10 +74,13 @@ def generate(path, megabytes):
 
 
 def timed_run(inspect, path):
+    """Wall seconds, CPU seconds (user + system, all threads) and exit status of one run."""
     with open(path, "rb") as source, open(os.devnull, "wb") as sink:
         start = time.perf_counter()
-        status = subprocess.run([inspect, "--batch"], stdin=source, stdout=sink).returncode
-        return time.perf_counter() - start, status
+        process = subprocess.Popen([inspect, "--batch"], stdin=source, stdout=sink)
+        _, status, usage = os.wait4(process.pid, 0)
+        wall = time.perf_counter() - start
+        return wall, usage.ru_utime + usage.ru_stime, os.waitstatus_to_exitcode(status)
 
 
 def peak_rss_mib(inspect, path, copies):
@@ -106,15 +109,18 @@ def main():
         path = os.path.join(folder, "answers.jsonl")
         size, lines = generate(path, args.megabytes)
         print(f"input: {size / 1e6:.0f} MB, {lines} lines ({path})")
-        seconds = []
+        seconds, cpu_seconds = [], []
         for run in range(args.runs):
-            elapsed, status = timed_run(args.inspect, path)
+            elapsed, cpu, status = timed_run(args.inspect, path)
             if status not in (0, 1):
                 sys.exit(f"run {run + 1}: zibbles-inspect exited {status}")
             seconds.append(elapsed)
-            print(f"run {run + 1}: {elapsed:.3f} s, {size / elapsed / 1e6:.0f} MB/s")
-        median = statistics.median(seconds)
-        print(f"median of {args.runs}: {median:.3f} s, {size / median / 1e6:.0f} MB/s")
+            cpu_seconds.append(cpu)
+            print(f"run {run + 1}: {elapsed:.3f} s, {size / elapsed / 1e6:.0f} MB/s "
+                  f"({cpu:.3f} s of CPU)")
+        median, median_cpu = statistics.median(seconds), statistics.median(cpu_seconds)
+        print(f"median of {args.runs}: {median:.3f} s, {size / median / 1e6:.0f} MB/s; "
+              f"CPU {median_cpu:.3f} s, {size / median_cpu / 1e6:.0f} MB per CPU-second")
         if args.memory_gb > 0:
             copies = max(1, round(args.memory_gb * 1e9 / size))
             rss = peak_rss_mib(args.inspect, path, copies)
