@@ -3,7 +3,7 @@
 #include "Zibbles/supply/Endpoint.h"
 #include "hosts/HostOptions.h"
 #include "hosts/InspectSurvey.h"
-#include "hosts/InspectTokenSpec.h"
+#include "hosts/InspectTokenIds.h"
 
 #include <algorithm>
 #include <cctype>
@@ -19,8 +19,8 @@ ChainPlanOrError failure(std::string error) {
 
 // Gives the error for an option that does not go with the mode, or nothing.
 std::optional<std::string> misplacedOption(const Options& o) {
-    const bool asks = o.tokenSpec || o.surveyCount;
-    if (o.tokenSpec && o.surveyCount)
+    const bool asks = o.tokenIds || o.surveyCount;
+    if (o.tokenIds && o.surveyCount)
         return "--token and --survey do not go together";
     if (asks && (o.batch || o.inputPath || o.renderPath || o.renderSize || o.renderScale))
         return "--token and --survey ask the chain: they take no FILE, --batch or --render";
@@ -92,17 +92,17 @@ ChainPlanOrError surveyPlanOf(const Options& o, ChainPlan plan) {
 ChainPlanOrError chainPlanOf(const Options& o) {
     if (const auto error = misplacedOption(o))
         return failure(*error);
-    if (!o.tokenSpec && !o.surveyCount)
+    if (!o.tokenIds && !o.surveyCount)
         return failure("");
     ChainPlanOrError withTarget = targetOf(o, ChainPlan{});
     if (!withTarget.plan)
         return withTarget;
     if (o.surveyCount)
         return surveyPlanOf(o, std::move(*withTarget.plan));
-    TokenSpec spec = parseTokenSpec(*o.tokenSpec);
-    if (spec.ids.empty())
-        return failure("option '--token': " + spec.error);
-    withTarget.plan->ids = std::move(spec.ids);
+    TokenIdList listed = parseTokenIds(*o.tokenIds);
+    if (listed.ids.empty())
+        return failure("option '--token': " + listed.error);
+    withTarget.plan->ids = std::move(listed.ids);
     return withTarget;
 }
 

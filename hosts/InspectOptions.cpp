@@ -23,7 +23,7 @@ const std::vector<OptionRow>& optionTable() {
         {"--render", "FILE.png", [](Options& o, const std::string& v) { o.renderPath = v; }},
         {"--size", "POINTS", [](Options& o, const std::string& v) { o.renderSize = v; }},
         {"--scale", "S", [](Options& o, const std::string& v) { o.renderScale = v; }},
-        {"--token", "SPEC", [](Options& o, const std::string& v) { o.tokenSpec = v; }},
+        {"--token", "IDS", [](Options& o, const std::string& v) { o.tokenIds = v; }},
         {"--survey", "N", [](Options& o, const std::string& v) { o.surveyCount = v; }},
         {"--seed", "S", [](Options& o, const std::string& v) { o.seed = v; }},
         {"--json", "", [](Options& o, const std::string&) { o.json = true; }},
@@ -77,7 +77,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
 std::string usageText() {
     return "Usage: zibbles-inspect [--batch] [--render FILE.png [--size POINTS] [--scale S]] "
            "[FILE]\n"
-           "       zibbles-inspect --token SPEC [--endpoint URL] [--contract ADDRESS]\n"
+           "       zibbles-inspect --token IDS [--endpoint URL] [--contract ADDRESS]\n"
            "       zibbles-inspect --survey N [--seed S] [--json] [--contact-sheet FILE.png]\n"
            "                       [--endpoint URL] [--contract ADDRESS]\n"
            "Decodes one token's artwork and prints its rectangles as JSON, or asks the chain\n"
@@ -99,7 +99,7 @@ std::string usageText() {
            "              N x N pixels, N = size x scale rounded, transparent margins\n"
            "  --size POINTS  the sprite's side for --render (default 148.5)\n"
            "  --scale S   device pixels per point for --render (default 2)\n"
-           "  --token SPEC  ask the chain for these token ids: ids and ranges joined by\n"
+           "  --token IDS  ask the chain for these token ids: ids and ranges joined by\n"
            "              commas, e.g. 42, 1-100, 7,9,20-25 (0 to 9223372036854775807);\n"
            "              prints one --batch line per id, in id order, with a \"token\"\n"
            "              member first; a request that failed has \"stage\":\"request\"\n"

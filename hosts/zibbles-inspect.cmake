@@ -9,7 +9,7 @@ add_executable(zibbles-inspect
   ${CMAKE_CURRENT_LIST_DIR}/InspectBatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/InspectLineReader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/InspectOutput.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/InspectTokenSpec.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/InspectTokenIds.cpp
   ${CMAKE_CURRENT_LIST_DIR}/InspectChainClient.cpp
   ${CMAKE_CURRENT_LIST_DIR}/InspectTokenReport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/InspectSurvey.cpp

@@ -1,4 +1,4 @@
-#include "hosts/InspectTokenSpec.h"
+#include "hosts/InspectTokenIds.h"
 
 #include <algorithm>
 #include <charconv>
@@ -18,8 +18,8 @@ std::optional<TokenId> idOf(std::string_view text) {
     return id;
 }
 
-TokenSpec failure(std::string error) {
-    return TokenSpec{{}, std::move(error)};
+TokenIdList failure(std::string error) {
+    return TokenIdList{{}, std::move(error)};
 }
 
 // One comma-separated item, "7" or "20-25", added to ids. Gives the error, or nothing.
@@ -33,8 +33,8 @@ std::optional<std::string> addItem(std::string_view item, std::vector<TokenId>& 
         return quoted + " is not an id or a range FIRST-LAST (" + idRange + ")";
     if (*first > *last)
         return "the range " + quoted + " runs backwards";
-    if (static_cast<std::size_t>(*last - *first) >= maximumSpecIds - ids.size())
-        return "more than " + std::to_string(maximumSpecIds) + " ids";
+    if (static_cast<std::size_t>(*last - *first) >= maximumListedIds - ids.size())
+        return "more than " + std::to_string(maximumListedIds) + " ids";
     for (TokenId id = *first;; ++id) {
         ids.push_back(id);
         if (id == *last)
@@ -44,19 +44,19 @@ std::optional<std::string> addItem(std::string_view item, std::vector<TokenId>& 
 
 } // namespace
 
-TokenSpec parseTokenSpec(std::string_view spec) {
-    if (spec.empty())
+TokenIdList parseTokenIds(std::string_view text) {
+    if (text.empty())
         return failure("no token id");
     std::vector<TokenId> ids;
-    for (std::size_t start = 0; start <= spec.size();) {
-        const auto comma = std::min(spec.find(',', start), spec.size());
-        if (auto error = addItem(spec.substr(start, comma - start), ids))
+    for (std::size_t start = 0; start <= text.size();) {
+        const auto comma = std::min(text.find(',', start), text.size());
+        if (auto error = addItem(text.substr(start, comma - start), ids))
             return failure(*error);
         start = comma + 1;
     }
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-    return TokenSpec{std::move(ids), {}};
+    return TokenIdList{std::move(ids), {}};
 }
 
 } // namespace zibbles::inspect
