@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 # Extra ctest arguments, e.g. CTEST_ARGS="-L HttpSession" to run only some programs.
 CTEST_ARGS ?=
 
-.PHONY: all deps build test demo fuzz bench format clean
+.PHONY: all deps build test demo fuzz bench format clean package
 
 all: build
 
@@ -18,6 +18,10 @@ build: deps
 
 test: build
 	@ctest --preset $(PRESET) -j $(JOBS) $(CTEST_ARGS)
+
+# build/release/zibbles_<version>_<arch>.deb, from the release build.
+package: build
+	@cmake --build --preset $(PRESET) --target package
 
 demo: build
 	@scripts/demo $(BUILD)

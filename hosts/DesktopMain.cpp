@@ -3,12 +3,17 @@
 //
 // Flow of control:
 //   main
-//   ├── parseCommandLine            usage errors → exit 2 (a hack skips them), --help → exit 0
+//   ├── parseCommandLine            usage errors → exit 2 (a hack skips them), --help or
+//   │                               --version → exit 0
+//   ├── hasXDisplay                 a hack with no X display → exit 2 (it draws in an X window)
 //   ├── catchQuitSignals            SIGINT, SIGTERM, SIGHUP set a flag (SDL's own handlers off)
+//   ├── runOnWayland                a Wayland session (not a hack): the host's own Wayland
+//   │                               client, no SDL or X11 call (hosts/WaylandDesktop.cpp)
 //   ├── SDL_Init                    a hack: the x11 driver, then the host's own X error handlers
 //   ├── openWindows                 a hack: the daemon's window (or the root window); else one
 //   │                               window, or one full-screen window per display → exit 1
-//   ├── makeEnvironment             monotonic clock, queue, random, screen, session, trace
+//   ├── makeEnvironment             monotonic clock, queue, random, screen, session, trace,
+//   │                               status lines on stderr unless --quiet
 //   ├── makeScreen (each window)    compositor target, "ZibblesBounceView" in a Window of the
 //   │                               display's scale (a small window is a preview), --figure
 //   ├── runSaverLoop                start, draw what moves, sleep otherwise, stop → exit 0
@@ -18,6 +23,8 @@
 #include "hosts/HackWindowX11.h"
 #include "hosts/HostEnvironment.h"
 #include "hosts/HostOptions.h"
+#include "hosts/VersionText.h"
+#include "hosts/WaylandDesktop.h"
 #include "platform/DisplayScaleSdl2X11.h"
 #include "platform/ViewRegistry.h"
 
@@ -63,6 +70,8 @@ struct DesktopOptions {
     std::optional<std::string> figurePath;
     bool fullRedraw = false;
     HackRequest hack;
+    bool quiet = false;
+    bool version = false;
     bool help = false;
 };
 
@@ -85,6 +94,8 @@ std::vector<OptionRow> optionTable(DesktopOptions& o) {
         figureRow(o.figurePath),
         {"--full-redraw", "", "paint and show every frame whole (to compare costs)",
          setFlag(o.fullRedraw)},
+        quietRow(o.quiet),
+        versionRow(o.version),
         helpRow(o.help),
         shortHelpRow(o.help),
     };
@@ -114,6 +125,10 @@ std::optional<int> parseCommandLine(int argc, char** argv, DesktopOptions& optio
                                "Shows the saver in a window (Escape quits), full screen, or in "
                                "the window a screen-saver daemon gives it.",
                                optionTable(scratch));
+        return kExitOk;
+    }
+    if (options.version) {
+        std::cout << versionText(kProgram, BuildConstants::Shown);
         return kExitOk;
     }
     return std::nullopt;
@@ -218,15 +233,26 @@ LoopSettings loopSettings(const DesktopOptions& o, SDL_Window* firstWindow) {
     return settings;
 }
 
+// What every path of this host asks of the environment; the main screen's scale is the path's.
+EnvironmentChoices environmentChoices(const DesktopOptions& o) {
+    EnvironmentChoices choices;
+    choices.clock = std::make_shared<platform::MonotonicClock>();
+    choices.seed = o.seed;
+    choices.network = o.noNetwork ? Network::None : Network::Real;
+    choices.tracePath = o.tracePath;
+    choices.endpoint = o.endpoint;
+    choices.statusLines = statusLinesOnStandardError(kProgram, o.quiet);
+    return choices;
+}
+
 int run(const DesktopOptions& o, const std::vector<SDL_Window*>& windows) {
     LoadedFigure loaded = loadFigureIfGiven(o.figurePath);
     if (!loaded.error.empty())
         return fail(loaded.error);
     std::optional<LoadedZibble> figure = std::move(loaded.figure);
-    auto made =
-        makeEnvironment({std::make_shared<platform::MonotonicClock>(), o.seed,
-                         platform::displayScaleOf(windows.front()),
-                         o.noNetwork ? Network::None : Network::Real, o.tracePath, o.endpoint});
+    EnvironmentChoices choices = environmentChoices(o);
+    choices.mainScreenScale = platform::displayScaleOf(windows.front());
+    auto made = makeEnvironment(choices);
     if (!made.environment)
         return fail(made.error);
 
@@ -246,14 +272,41 @@ int run(const DesktopOptions& o, const std::vector<SDL_Window*>& windows) {
     return result.exitCode;
 }
 
+int runOnWayland(const DesktopOptions& o) {
+    LoadedFigure loaded = loadFigureIfGiven(o.figurePath);
+    if (!loaded.error.empty())
+        return fail(loaded.error);
+    WaylandDesktopChoices choices;
+    choices.window = o.window;
+    choices.fullscreen = o.fullscreen;
+    choices.redraw = o.fullRedraw ? Redraw::FullFrame : Redraw::Damaged;
+    choices.environment = environmentChoices(o);
+    choices.figure = std::move(loaded.figure);
+    choices.onLoopEnd = [] { alarm(kQuitWatchdogSeconds); };
+    return runWaylandDesktop(std::move(choices), quitRequested);
+}
+
+bool hasXDisplay() {
+    const char* display = std::getenv("DISPLAY");
+    return display && *display;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     DesktopOptions options;
     if (const auto status = parseCommandLine(argc, argv, options))
         return *status;
+    if (options.hack.active() && !hasXDisplay()) {
+        std::cerr
+            << kProgram << ": --root, --window-id and " << kHackWindowVariable
+            << " draw in an X window, and DISPLAY is not set (on Wayland, use --fullscreen)\n";
+        return kExitUsage;
+    }
 
     catchQuitSignals();
+    if (!options.hack.active() && wantsNativeWayland())
+        return runOnWayland(options);
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // The window surface then uses the X server's shared memory and shows only what changed.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");

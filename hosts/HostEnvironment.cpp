@@ -17,6 +17,12 @@ MadeEnvironment makeEnvironment(const EnvironmentChoices& choices) {
     environment.endpointOverride = choices.endpoint.value_or("");
     if (choices.network == Network::Real)
         environment.session = platform::makeCurlSession(environment.trace);
+    if (environment.session && choices.statusLines) {
+        auto reporter = std::make_shared<StatusReporter>(choices.clock, timeOfDayOf(choices.clock),
+                                                         choices.statusLines);
+        environment.session = reportStatus(std::move(environment.session), std::move(reporter),
+                                           environment.mainQueue);
+    }
     return {std::move(environment), {}};
 }
 

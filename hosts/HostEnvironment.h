@@ -2,6 +2,7 @@
 
 // The services a host hands its views, made from the command line's choices.
 
+#include "hosts/StatusReporter.h"
 #include "platform/Clock.h"
 #include "platform/Environment.h"
 
@@ -21,6 +22,7 @@ struct EnvironmentChoices {
     Network network = Network::Real;      // None: no URL session, so no fetch ever starts
     std::optional<std::string> tracePath; // the platform's trace, as JSON lines
     std::optional<std::string> endpoint;  // the JSON-RPC endpoint; none: the build's
+    StatusSink statusLines;               // why no figure shows; empty: no status lines
 };
 
 struct MadeEnvironment {

@@ -149,6 +149,16 @@ OptionRow figureRow(std::optional<std::string>& path) {
             setText(path)};
 }
 
+OptionRow quietRow(bool& quiet) {
+    return {"--quiet", "", "write no status lines (why no figure shows, when figures return)",
+            setFlag(quiet)};
+}
+
+OptionRow versionRow(bool& version) {
+    return {"--version", "", "show the version, the built-in endpoint and the contract",
+            setFlag(version)};
+}
+
 OptionRow helpRow(bool& help) {
     return {"--help", "", "show this text", setFlag(help)};
 }

@@ -63,8 +63,10 @@ OptionRow traceRow(std::optional<std::string>& path);
 OptionRow noNetworkRow(bool& noNetwork);
 OptionRow endpointRow(std::optional<std::string>& endpoint);
 OptionRow figureRow(std::optional<std::string>& path);
-OptionRow helpRow(bool& help);      // --help
-OptionRow shortHelpRow(bool& help); // -h, left out of the usage text
+OptionRow quietRow(bool& quiet);     // --quiet: no status lines
+OptionRow versionRow(bool& version); // --version
+OptionRow helpRow(bool& help);       // --help
+OptionRow shortHelpRow(bool& help);  // -h, left out of the usage text
 
 // Applies every argument through the table. Gives the first error, or nothing.
 std::optional<std::string> parseArguments(const std::vector<OptionRow>& table,

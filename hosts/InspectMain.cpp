@@ -16,6 +16,7 @@
 #include "hosts/InspectJson.h"
 #include "hosts/InspectOptions.h"
 #include "hosts/InspectRender.h"
+#include "hosts/VersionText.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -103,6 +104,11 @@ int main(int argc, char** argv) {
     const Options& options = *parsed.options;
     if (options.help) {
         std::cout << usageText();
+        return kExitDecoded;
+    }
+    if (options.version) {
+        std::cout << zibbles::host::versionText("zibbles-inspect",
+                                                zibbles::host::BuildConstants::Left);
         return kExitDecoded;
     }
     const ChainPlanOrError chain = chainPlanOf(options);

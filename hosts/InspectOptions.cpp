@@ -19,6 +19,7 @@ const std::vector<OptionRow>& optionTable() {
     static const std::vector<OptionRow> table = {
         {"--help", "", [](Options& o, const std::string&) { o.help = true; }},
         {"-h", "", [](Options& o, const std::string&) { o.help = true; }},
+        {"--version", "", [](Options& o, const std::string&) { o.version = true; }},
         {"--batch", "", [](Options& o, const std::string&) { o.batch = true; }},
         {"--render", "FILE.png", [](Options& o, const std::string& v) { o.renderPath = v; }},
         {"--size", "POINTS", [](Options& o, const std::string& v) { o.renderSize = v; }},
@@ -120,6 +121,7 @@ std::string usageText() {
            "              the build's, " +
            std::string(Endpoint::contractAddress()) +
            ")\n"
+           "  --version   show the version\n"
            "  -h, --help  show this text\n"
            "\n"
            "The chain is asked as the saver asks it (eth_call of tokenURI, 12 s without\n"

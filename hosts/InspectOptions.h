@@ -11,6 +11,7 @@ namespace zibbles::inspect {
 
 struct Options {
     bool help = false;
+    bool version = false;
     bool batch = false;
     std::optional<std::string> inputPath; // Standard input when absent or "-".
     // --render FILE.png [--size POINTS] [--scale S], checked by renderRequestOf.

@@ -3,9 +3,9 @@
 // Flow of control:
 // clang-format off
 //   main
-//   ├── parseOptions              usage errors → exit 2, --help → exit 0
+//   ├── parseOptions              usage errors → exit 2, --help or --version → exit 0
 //   ├── makeEnvironment           clock (virtual or monotonic), queue, random, screen, session,
-//   │                             trace
+//   │                             trace, status lines on stderr unless --quiet
 //   ├── ViewRegistry::make        "ZibblesBounceView" of --size points, in a Window of --scale
 //   ├── --figure                  decoded like a fetch and shown at once (current, refreshSprite)
 //   ├── startAnimation
@@ -21,6 +21,7 @@
 #include "hosts/HostEnvironment.h"
 #include "hosts/HostOptions.h"
 #include "hosts/RenderPacing.h"
+#include "hosts/VersionText.h"
 #include "platform/Compositor.h"
 #include "platform/PngWriter.h"
 #include "platform/SoftwareFramebuffer.h"
@@ -53,6 +54,8 @@ struct RenderOptions {
     std::optional<std::string> endpoint;
     std::optional<std::string> figurePath;
     std::optional<std::string> contactSheetPath;
+    bool quiet = false;
+    bool version = false;
     bool help = false;
 };
 
@@ -80,6 +83,8 @@ std::vector<OptionRow> optionTable(RenderOptions& o) {
         {"--contact-sheet", "FILE",
          "at the end, write every figure shown, once each, in order, as a PNG grid",
          setText(o.contactSheetPath)},
+        quietRow(o.quiet),
+        versionRow(o.version),
         helpRow(o.help),
         shortHelpRow(o.help),
     };
@@ -167,7 +172,7 @@ int run(const RenderOptions& o) {
         clock = std::make_shared<platform::MonotonicClock>();
     auto made =
         makeEnvironment({clock, o.seed, o.scale, o.noNetwork ? Network::None : Network::Real,
-                         o.tracePath, o.endpoint});
+                         o.tracePath, o.endpoint, statusLinesOnStandardError(kProgram, o.quiet)});
     if (!made.environment)
         return fail(made.error);
     const platform::Environment& environment = *made.environment;
@@ -230,6 +235,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::cout << usage();
+        return kExitOk;
+    }
+    if (options.version) {
+        std::cout << versionText(kProgram, BuildConstants::Shown);
         return kExitOk;
     }
     return run(options);

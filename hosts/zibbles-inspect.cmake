@@ -18,6 +18,7 @@ add_executable(zibbles-inspect
   ${CMAKE_CURRENT_LIST_DIR}/InspectAsk.cpp
   ${CMAKE_CURRENT_LIST_DIR}/InspectAskRun.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ContactSheet.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/HostOptions.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/HostOptions.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/VersionText.cpp)
 target_include_directories(zibbles-inspect PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(zibbles-inspect PRIVATE zibbles_module zibbles_platform zibbles_decode)
