@@ -24,6 +24,9 @@ constexpr unsigned maximumWorkers = 4;
 
 // Consecutive input lines and, once a worker is done, their answers.
 struct Chunk {
+    // Room for a chunk's worth and a typical line more, so that filling it never copies it over.
+    Chunk() { input.reserve(chunkBytes + chunkBytes / 4); }
+
     std::string input;
     std::vector<std::pair<std::size_t, std::size_t>> lines; // offset, length; length npos: too long
     std::string output;

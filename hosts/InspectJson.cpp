@@ -91,7 +91,10 @@ void appendPixels(std::string& out, const Pixels& pixels) {
 } // namespace
 
 std::string inspectionJson(const Inspection& inspection) {
-    std::string out = "{\"stages\":[";
+    std::string out;
+    // About 30 characters a pixel: one allocation instead of a string grown a dozen times over.
+    out.reserve(64 + (inspection.pixels ? 32 * inspection.pixels.value->size() : 128));
+    out += "{\"stages\":[";
     for (std::size_t i = 0; i < inspection.stages.size(); ++i) {
         if (i > 0)
             out += ',';
