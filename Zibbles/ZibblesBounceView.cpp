@@ -18,7 +18,6 @@ constexpr double heightsPerSpeed = 10.41;
 constexpr double minimumSpeed = 1.0; // points per second
 // A start range narrower than this still gets a random start inside it.
 constexpr double minimumStartRange = 1.0; // points
-constexpr double backgroundWhite = 0.1;
 
 } // namespace
 

@@ -40,6 +40,8 @@ class ZibblesBounceView final : public platform::ScreenSaverView,
                                 public platform::AnimationDelegate {
   public:
     static constexpr const char* className = "ZibblesBounceView";
+    // The grey of the background, also that of contact sheets drawn outside a view.
+    static constexpr double backgroundWhite = 0.1;
 
     // initWithFrame:isPreview: and initWithCoder:. Null when the base initialisation fails.
     static std::shared_ptr<ZibblesBounceView> initWithFrame(const platform::Environment& env,

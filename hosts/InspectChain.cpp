@@ -32,9 +32,12 @@ std::optional<DecodeStage> firstStageOf(std::string_view text) {
 }
 
 // Runs one stage when the chain has reached it, handing its text on to the next.
+// The first stage reads the input where it lies; a whole dump's worth of copies would cost more
+// than some stages.
 struct Runner {
     Inspection inspection;
-    std::string text;
+    std::string_view text;
+    std::string owned;
 
     template <typename Stage> bool run(DecodeStage stage, Stage decode) {
         inspection.stages.push_back(stage);
@@ -43,7 +46,8 @@ struct Runner {
             inspection.pixels = Decoded<Pixels>{std::nullopt, next.error};
             return false;
         }
-        text = std::move(*next.value);
+        owned = std::move(*next.value);
+        text = owned;
         return true;
     }
 };
@@ -52,7 +56,8 @@ struct Runner {
 
 Inspection inspect(std::string_view input, InputKinds kinds) {
     const std::string_view text = trimmed(input);
-    const std::optional<DecodeStage> first = firstStageOf(text);
+    const std::optional<DecodeStage> first =
+        kinds == InputKinds::RpcOnly ? DecodeStage::RpcResponse : firstStageOf(text);
     const bool allowed =
         first && (kinds == InputKinds::AnyStage || *first == DecodeStage::RpcResponse ||
                   *first == DecodeStage::AbiString);
@@ -65,7 +70,7 @@ Inspection inspect(std::string_view input, InputKinds kinds) {
                                                    std::string("the input is not ") + expected)};
     }
     Runner runner;
-    runner.text = std::string(text);
+    runner.text = text;
     const int start = static_cast<int>(*first);
     if (start <= static_cast<int>(DecodeStage::RpcResponse) &&
         !runner.run(DecodeStage::RpcResponse, rpcResultOf))

@@ -10,7 +10,8 @@
 
 namespace zibbles::inspect {
 
-enum class InputKinds { AnyStage, RpcOrHexOnly };
+// RpcOnly: a node's answer, read as the saver reads it, as JSON whatever it starts with.
+enum class InputKinds { AnyStage, RpcOrHexOnly, RpcOnly };
 
 struct Inspection {
     std::vector<DecodeStage> stages; // In the order they ran; the last one failed on failure.

@@ -17,6 +17,14 @@ void appendNumber(std::string& out, double value) {
         return;
     }
     char buffer[32];
+    // Most coordinates are small whole numbers; below 10^5 their shortest form is the plain
+    // integer (from 10^5 on, "1e+05" is shorter), and printing an integer costs far less. Minus
+    // zero keeps its sign the slow way.
+    if (value == std::trunc(value) && value >= 0.0 && value < 1e5 && !std::signbit(value)) {
+        const auto whole = std::to_chars(buffer, buffer + sizeof buffer, static_cast<int>(value));
+        out.append(buffer, whole.ptr);
+        return;
+    }
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     out.append(buffer, result.ptr);
 }
@@ -38,12 +46,18 @@ void appendString(std::string& out, std::string_view text) {
     out += '"';
 }
 
+// "#rrggbbaa", written by hand: a formatted print per pixel was a tenth of a batch's time.
 void appendColor(std::string& out, const Color& color) {
-    char text[10];
-    const auto byte = [](double c) { return static_cast<unsigned>(std::lround(c * 255.0)); };
-    std::snprintf(text, sizeof text, "#%02x%02x%02x%02x", byte(color.red), byte(color.green),
-                  byte(color.blue), byte(color.alpha));
-    appendString(out, text);
+    static constexpr char digits[] = "0123456789abcdef";
+    char text[11] = {'"', '#'};
+    char* next = text + 2;
+    for (const double component : {color.red, color.green, color.blue, color.alpha}) {
+        const auto byte = static_cast<unsigned>(std::lround(component * 255.0)) & 0xffu;
+        *next++ = digits[byte >> 4];
+        *next++ = digits[byte & 15];
+    }
+    *next++ = '"';
+    out.append(text, next);
 }
 
 void appendRect(std::string& out, double x, double y, double w, double h) {
@@ -77,7 +91,10 @@ void appendPixels(std::string& out, const Pixels& pixels) {
 } // namespace
 
 std::string inspectionJson(const Inspection& inspection) {
-    std::string out = "{\"stages\":[";
+    std::string out;
+    // About 30 characters a pixel: one allocation instead of a string grown a dozen times over.
+    out.reserve(64 + (inspection.pixels ? 32 * inspection.pixels.value->size() : 128));
+    out += "{\"stages\":[";
     for (std::size_t i = 0; i < inspection.stages.size(); ++i) {
         if (i > 0)
             out += ',';
@@ -92,6 +109,21 @@ std::string inspectionJson(const Inspection& inspection) {
         out += ",\"error\":";
         appendString(out, inspection.pixels.error.message);
     }
+    out += '}';
+    return out;
+}
+
+std::string jsonQuoted(std::string_view text) {
+    std::string out;
+    appendString(out, text);
+    return out;
+}
+
+std::string failureBeforeStagesJson(std::string_view stage, std::string_view message) {
+    std::string out = "{\"stages\":[],\"pixels\":null,\"stage\":";
+    appendString(out, stage);
+    out += ",\"error\":";
+    appendString(out, message);
     out += '}';
     return out;
 }

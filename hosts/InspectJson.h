@@ -12,4 +12,11 @@ namespace zibbles::inspect {
 // {"stages":[...],"pixels":null,"stage":"...","error":"..."} on failure. No trailing newline.
 std::string inspectionJson(const Inspection& inspection);
 
+// text as a JSON string, quotes included.
+std::string jsonQuoted(std::string_view text);
+
+// {"stages":[],"pixels":null,"stage":"<stage>","error":"<message>"}: a failure before any stage
+// ran, such as a request that brought no answer ("request"). No trailing newline.
+std::string failureBeforeStagesJson(std::string_view stage, std::string_view message);
+
 } // namespace zibbles::inspect

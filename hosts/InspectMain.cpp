@@ -4,15 +4,22 @@
 // Flow of control:
 //   main
 //   ├── parseArguments            usage errors → exit 2, --help → exit 0
+//   ├── --token or --survey       chainPlanOf → runChainPlan (InspectAskRun.cpp)
 //   ├── readAll(FILE or stdin)    unreadable → exit 1
 //   └── one input                 inspect → inspectionJson on stdout, or the reason on stderr
-//       or --batch                each line: inspect (JSON-RPC body or hex only) → one JSON line
+//       or --batch                streamed: each line as it completes → inspect (JSON-RPC body or
+//                                 hex only) → one JSON line through one buffered output
 
+#include "hosts/InspectAsk.h"
+#include "hosts/InspectBatch.h"
 #include "hosts/InspectChain.h"
 #include "hosts/InspectJson.h"
 #include "hosts/InspectOptions.h"
 #include "hosts/InspectRender.h"
 #include "hosts/VersionText.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -60,17 +67,30 @@ int inspectOne(const std::string& input, const std::optional<RenderRequest>& ren
     return kExitDecoded;
 }
 
-int inspectBatch(const std::string& input) {
-    std::istringstream lines(input);
-    std::string line;
-    int status = kExitDecoded;
-    while (std::getline(lines, line)) {
-        const Inspection inspection = inspect(line, InputKinds::RpcOrHexOnly);
-        if (!inspection.pixels)
-            status = kExitFailed;
-        std::cout << inspectionJson(inspection) << "\n";
+// The input is streamed: read in blocks, each line answered as it completes.
+int runBatch(const std::optional<std::string>& path) {
+    const bool fromStdin = !path || *path == "-";
+    const std::string name = fromStdin ? std::string("standard input") : "'" + *path + "'";
+    const int fd = fromStdin ? STDIN_FILENO : ::open(path->c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        std::cerr << "zibbles-inspect: cannot read " << name << ": " << std::strerror(errno)
+                  << "\n";
+        return kExitFailed;
     }
-    return status;
+    OutputBuffer out(STDOUT_FILENO);
+    const BatchResult batch = inspectBatch(fd, out);
+    if (!fromStdin)
+        ::close(fd);
+    if (!out.flush()) {
+        std::cerr << "zibbles-inspect: cannot write the answers: "
+                  << std::strerror(out.writeError()) << "\n";
+        return kExitFailed;
+    }
+    if (!batch.readError.empty()) {
+        std::cerr << "zibbles-inspect: cannot read " << name << ": " << batch.readError << "\n";
+        return kExitFailed;
+    }
+    return batch.allDecoded ? kExitDecoded : kExitFailed;
 }
 
 } // namespace
@@ -91,6 +111,13 @@ int main(int argc, char** argv) {
                                                 zibbles::host::BuildConstants::Left);
         return kExitDecoded;
     }
+    const ChainPlanOrError chain = chainPlanOf(options);
+    if (chain.plan)
+        return runChainPlan(*chain.plan);
+    if (!chain.error.empty()) {
+        std::cerr << "zibbles-inspect: " << chain.error << "\n" << usageText();
+        return kExitUsage;
+    }
     std::optional<RenderRequest> render;
     if (options.renderPath || options.renderSize || options.renderScale) {
         const RenderRequestOrError checked =
@@ -104,8 +131,10 @@ int main(int argc, char** argv) {
         }
         render = checked.request;
     }
+    if (options.batch)
+        return runBatch(options.inputPath);
     const std::optional<std::string> input = readAll(options.inputPath);
     if (!input)
         return kExitFailed;
-    return options.batch ? inspectBatch(*input) : inspectOne(*input, render);
+    return inspectOne(*input, render);
 }

@@ -18,6 +18,15 @@ struct Options {
     std::optional<std::string> renderPath;
     std::optional<std::string> renderSize;
     std::optional<std::string> renderScale;
+    // Asking a chain: --token IDS or --survey N [--seed S] [--json] [--contact-sheet FILE.png],
+    // with --endpoint URL and --contract ADDRESS; checked by the chain modes (InspectAsk).
+    std::optional<std::string> tokenIds;
+    std::optional<std::string> surveyCount;
+    std::optional<std::string> seed;
+    bool json = false;
+    std::optional<std::string> contactSheetPath;
+    std::optional<std::string> endpoint;
+    std::optional<std::string> contract;
 };
 
 struct ParsedArguments {

@@ -110,6 +110,32 @@ TEST(Inspect, batchAnswersEveryLineInOrder) {
     EXPECT_EQ(inspect("--batch", testing::rpcBodyOf(hex) + "\n").status, 0);
 }
 
+// The streamed batch answers exactly as the batch that read its whole input first did: the
+// expected lines were written by that program, from a file of every kind of line (CRLF, blank,
+// revert, whole numbers past 10^5, no final newline).
+TEST(Inspect, batchStreamsWithTheSameAnswers) {
+    const std::string data = std::string(ZIBBLES_TEST_DATA) + "/inspect/mixed-batch.";
+    const Outcome run = inspect("--batch", slurp(data + "jsonl"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, slurp(data + "expected"));
+
+    // A line past the 16 MiB an answer may hold is answered unread, and the next line still is;
+    // a line of several read blocks decodes whole, and of two "result" members the last counts.
+    std::string golden = slurp(std::string(ZIBBLES_TEST_DATA) + "/decode/golden-24x24.rpc.json");
+    golden.erase(golden.find_last_not_of('\n') + 1);
+    const std::string goldenAnswer = inspect("--batch", golden).out;
+    std::string padded = golden;
+    padded.insert(golden.rfind('}'), 3u << 20, ' ');
+    const std::string twoResults = R"({"result":"0x00",)" + golden.substr(1);
+    const Outcome big = inspect("--batch", std::string((16u << 20) + 1, 'x') + "\n" + padded +
+                                               "\n" + twoResults + "\n");
+    EXPECT_EQ(big.status, 1);
+    EXPECT_EQ(big.out, R"({"stages":[],"pixels":null,"stage":"rpc","error":"the line is longer )"
+                       R"(than the 16 MiB an answer may hold"})"
+                       "\n" +
+                           goldenAnswer + goldenAnswer);
+}
+
 TEST(Inspect, commandLine) {
     const Outcome help = inspect("--help", "");
     EXPECT_EQ(help.status, 0);

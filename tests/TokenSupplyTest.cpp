@@ -228,6 +228,14 @@ TEST(FetchAnswer, DecodesOnlyAResultStringThatHoldsAFigure) {
         EXPECT_FALSE(loadedZibbleFromAnswer(1, std::string(body))) << body;
     EXPECT_FALSE(loadedZibbleFromAnswer(1, std::nullopt));
     EXPECT_FALSE(loadedZibbleFromAnswer(1, testing::rpcBodyOf(emptyFigure)));
+
+    // Of two "result" members the last counts, whichever of them holds the figure.
+    const std::string figure = testing::abiEncodeString(testing::tokenUriOfSvg(
+        "<svg><rect x='20' y='100' width='10' height='30' fill='#000'/></svg>"));
+    const std::string firstGood = R"({"result":")" + figure + R"(","result":"0x"})";
+    const std::string lastGood = R"({"result":null,"result":")" + figure + R"("})";
+    EXPECT_FALSE(loadedZibbleFromAnswer(1, firstGood));
+    EXPECT_TRUE(loadedZibbleFromAnswer(1, lastGood));
 }
 
 // ---- Against a real server on loopback, through the curl session. ----------------------------

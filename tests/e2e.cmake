@@ -8,7 +8,7 @@ if(TARGET zibbles-render AND TARGET zibbles-inspect)
            COMMAND ${CMAKE_CURRENT_LIST_DIR}/e2e-chain-ready.sh ${ZIBBLES_E2E_PROGRAMS})
   set_tests_properties(e2e-chain-ready PROPERTIES LABELS "e2e" TIMEOUT 300 SKIP_RETURN_CODE 77
                                                   FIXTURES_SETUP zibbles_chain_ready)
-  foreach(script e2e-render e2e-inspect-batch e2e-chain-outage)
+  foreach(script e2e-render e2e-inspect-batch e2e-inspect-chain e2e-chain-outage)
     add_test(NAME ${script} COMMAND ${CMAKE_CURRENT_LIST_DIR}/${script}.sh ${ZIBBLES_E2E_PROGRAMS})
     set_tests_properties(${script} PROPERTIES LABELS "e2e" TIMEOUT 120 SKIP_RETURN_CODE 77
                                               FIXTURES_REQUIRED zibbles_chain_ready)

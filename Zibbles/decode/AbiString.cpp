@@ -29,7 +29,7 @@ constexpr auto kDigit = makeDigitTable();
 
 // One pair as an unsigned 8-bit radix-16 integer parser reads it: two digits, or a sign inside
 // the pair ("+7" is 7, "-0" is 0; a negative value does not fit). Returns -1 when it is no byte.
-int pairValue(unsigned char first, unsigned char second) {
+constexpr int pairValue(unsigned char first, unsigned char second) {
     const int high = kDigit[first], low = kDigit[second];
     if (high >= 0 && low >= 0)
         return high * 16 + low;
@@ -39,6 +39,17 @@ int pairValue(unsigned char first, unsigned char second) {
         return 0;
     return -1;
 }
+
+// Every pair of characters read at once: one load a byte instead of two and a test. 128 KiB.
+constexpr std::array<std::int16_t, 65536> makePairTable() {
+    std::array<std::int16_t, 65536> table{};
+    for (int i = 0; i < 65536; ++i)
+        table[i] = static_cast<std::int16_t>(
+            pairValue(static_cast<unsigned char>(i >> 8), static_cast<unsigned char>(i & 255)));
+    return table;
+}
+
+constexpr auto kPair = makePairTable();
 
 std::uint64_t readBigEndian64(const std::string& bytes, std::size_t at) {
     std::uint64_t value = 0;
@@ -56,7 +67,7 @@ std::optional<std::size_t> hexToBytes(std::string_view digits, std::string& byte
     bytes.resize(digits.size() / 2);
     const auto* s = reinterpret_cast<const unsigned char*>(digits.data());
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const int value = pairValue(s[2 * i], s[2 * i + 1]);
+        const int value = kPair[(s[2 * i] << 8) | s[2 * i + 1]];
         if (value < 0)
             return 2 * i;
         bytes[i] = static_cast<char>(value);

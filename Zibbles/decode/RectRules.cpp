@@ -33,6 +33,16 @@ double component(std::uint64_t v, int shift) {
 } // namespace
 
 std::optional<double> parseDecimal(std::string_view text) {
+    // Most values are a few plain digits; under 16 of them the integer is exact as a double, just
+    // as the general conversion gives it, at a fraction of the cost.
+    if (!text.empty() && text.size() < 16) {
+        std::uint64_t whole = 0;
+        std::size_t digits = 0;
+        for (; digits < text.size() && text[digits] >= '0' && text[digits] <= '9'; ++digits)
+            whole = whole * 10 + static_cast<std::uint64_t>(text[digits] - '0');
+        if (digits == text.size())
+            return static_cast<double>(whole);
+    }
     double value = 0.0;
     const char* end = text.data() + text.size();
     // from_chars ignores the locale, so the separator is always the dot.

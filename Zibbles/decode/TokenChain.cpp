@@ -6,6 +6,8 @@
 
 #include <simdjson.h>
 
+#include <optional>
+
 namespace zibbles {
 
 namespace {
@@ -29,6 +31,17 @@ std::string rpcErrorDetail(simdjson::dom::object response) {
     return detail.append(")");
 }
 
+// simdjson finds the first of duplicate keys; a dictionary built from the text keeps the last, as
+// the token URI's "image" does, so saver and inspector both take the last one.
+std::optional<simdjson::dom::element> lastMember(simdjson::dom::object object,
+                                                 std::string_view key) {
+    std::optional<simdjson::dom::element> found;
+    for (const auto field : object)
+        if (field.key == key)
+            found = field.value;
+    return found;
+}
+
 template <typename T> Decoded<Pixels> carryFailure(const Decoded<T>& failed) {
     return Decoded<Pixels>{std::nullopt, failed.error};
 }
@@ -45,11 +58,11 @@ Decoded<std::string> rpcResultOf(std::string_view body) {
     simdjson::dom::object response;
     if (root.get_object().get(response))
         return failRpc("the JSON-RPC response is not a JSON object");
-    simdjson::dom::element result;
-    if (response["result"].get(result))
+    const std::optional<simdjson::dom::element> result = lastMember(response, "result");
+    if (!result)
         return failRpc("the JSON-RPC response has no \"result\"" + rpcErrorDetail(response));
     std::string_view text;
-    if (result.get_string().get(text))
+    if (result->get_string().get(text))
         return failRpc("the JSON-RPC response's \"result\" is not a string");
     return Decoded<std::string>::success(std::string(text));
 }

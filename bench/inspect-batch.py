@@ -1,0 +1,131 @@
+#!/usr/bin/env python3
+"""Whole-process throughput and memory of `zibbles-inspect --batch`.
+
+Generates a file of JSON-RPC answers shaped like the collection's (an SVG figure of 150 to 576
+one-unit rects on a background rect, in Base64 JSON metadata, in a Base64 token URI, ABI-encoded),
+with a revert answer and a bare hex result here and there, then times the whole program reading it
+on standard input and writing to /dev/null. Reports the median of the runs in MB/s of input.
+
+Memory is checked apart from the timed runs: the same file is piped in several times over (about
+1 GB in all) and the program's peak resident set is read from wait4.
+
+Usage: bench/inspect-batch.py PATH/zibbles-inspect [--megabytes 200] [--runs 5] [--memory-gb 1]
+"""
+
+import argparse
+import base64
+import os
+import random
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+PALETTE = ["#1b1b24", "#e23b3b", "#f5d142", "#4f86d1", "#9aa4b5", "#fff", "#2e5e9e", "#ff8c0080"]
+REVERT = ('{"jsonrpc":"2.0","id":%d,"error":{"code":3,"message":"execution reverted: '
+          'ZibblesDemo: no token with this id","data":"0x08c379a0"}}')
+
+
+def figure_svg(rng, side, rects):
+    parts = [f'<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 {side} {side}" '
+             f'shape-rendering="crispEdges"><rect x="0" y="0" width="{side}" height="{side}" '
+             f'fill="#1f7a74"/>']
+    for _ in range(rects):
+        cell = rng.randrange(side * side)
+        parts.append(f'<rect x="{cell % side}" y="{cell // side}" width="1" height="1" '
+                     f'fill="{rng.choice(PALETTE)}"/>')
+    parts.append("</svg>")
+    return "".join(parts)
+
+
+def abi_string_hex(text):
+    data = text.encode()
+    word = lambda v: v.to_bytes(32, "big")
+    padded = data + b"\0" * ((32 - len(data) % 32) % 32)
+    return "0x" + (word(32) + word(len(data)) + padded).hex()
+
+
+def token_hex(rng, token_id):
+    svg = figure_svg(rng, 24, rng.randint(150, 576))
+    image = "data:image/svg+xml;base64," + base64.b64encode(svg.encode()).decode()
+    metadata = ('{"name":"Zibble #%d","description":"A pixel-art creature.","image":"%s",'
+                '"attributes":[{"trait_type":"Eyes","value":"Round"}]}' % (token_id, image))
+    return abi_string_hex("data:application/json;base64," +
+                          base64.b64encode(metadata.encode()).decode())
+
+
+def generate(path, megabytes):
+    rng = random.Random(13)
+    target = megabytes * 1_000_000
+    written = lines = 0
+    with open(path, "w") as out:
+        while written < target:
+            lines += 1
+            if lines % 97 == 0:
+                line = REVERT % lines
+            elif lines % 89 == 0:
+                line = token_hex(rng, lines)
+            else:
+                line = '{"jsonrpc":"2.0","id":%d,"result":"%s"}' % (lines, token_hex(rng, lines))
+            out.write(line + "\n")
+            written += len(line) + 1
+    return written, lines
+
+
+def timed_run(inspect, path):
+    """Wall seconds, CPU seconds (user + system, all threads) and exit status of one run."""
+    with open(path, "rb") as source, open(os.devnull, "wb") as sink:
+        start = time.perf_counter()
+        process = subprocess.Popen([inspect, "--batch"], stdin=source, stdout=sink)
+        _, status, usage = os.wait4(process.pid, 0)
+        wall = time.perf_counter() - start
+        return wall, usage.ru_utime + usage.ru_stime, os.waitstatus_to_exitcode(status)
+
+
+def peak_rss_mib(inspect, path, copies):
+    """Pipes the file in `copies` times and gives the program's peak resident set in MiB."""
+    with open(os.devnull, "wb") as sink:
+        process = subprocess.Popen([inspect, "--batch"], stdin=subprocess.PIPE, stdout=sink)
+        with open(path, "rb") as source:
+            for _ in range(copies):
+                source.seek(0)
+                while block := source.read(1 << 20):
+                    process.stdin.write(block)
+        process.stdin.close()
+        _, _, usage = os.wait4(process.pid, 0)
+        return usage.ru_maxrss / 1024
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("inspect")
+    parser.add_argument("--megabytes", type=int, default=200)
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--memory-gb", type=float, default=1.0)
+    args = parser.parse_args()
+
+    with tempfile.TemporaryDirectory(prefix="zibbles-batch-bench.") as folder:
+        path = os.path.join(folder, "answers.jsonl")
+        size, lines = generate(path, args.megabytes)
+        print(f"input: {size / 1e6:.0f} MB, {lines} lines ({path})")
+        seconds, cpu_seconds = [], []
+        for run in range(args.runs):
+            elapsed, cpu, status = timed_run(args.inspect, path)
+            if status not in (0, 1):
+                sys.exit(f"run {run + 1}: zibbles-inspect exited {status}")
+            seconds.append(elapsed)
+            cpu_seconds.append(cpu)
+            print(f"run {run + 1}: {elapsed:.3f} s, {size / elapsed / 1e6:.0f} MB/s "
+                  f"({cpu:.3f} s of CPU)")
+        median, median_cpu = statistics.median(seconds), statistics.median(cpu_seconds)
+        print(f"median of {args.runs}: {median:.3f} s, {size / median / 1e6:.0f} MB/s; "
+              f"CPU {median_cpu:.3f} s, {size / median_cpu / 1e6:.0f} MB per CPU-second")
+        if args.memory_gb > 0:
+            copies = max(1, round(args.memory_gb * 1e9 / size))
+            rss = peak_rss_mib(args.inspect, path, copies)
+            print(f"peak resident set on {copies * size / 1e9:.2f} GB piped in: {rss:.1f} MiB")
+
+
+if __name__ == "__main__":
+    main()
