@@ -1,6 +1,7 @@
 #include "hosts/DesktopLoop.h"
 
 #include "hosts/HostOptions.h"
+#include "hosts/LoopTiming.h"
 
 #include <SDL.h>
 
@@ -12,7 +13,6 @@ namespace zibbles::host {
 namespace {
 
 // The longest sleep while nothing moves: how late a signal's quit flag may be seen.
-constexpr double kIdleWakeup = 0.25; // seconds
 
 bool isQuitEvent(const SDL_Event& event, const LoopSettings& settings) {
     if (settings.isWindowGoneEvent && settings.isWindowGoneEvent(event))
@@ -83,15 +83,6 @@ bool anythingMoves(const std::vector<SaverScreen>& screens, double t) {
     return false;
 }
 
-// Seconds to sleep before the next frame or the next main-queue deadline.
-double sleepBeforeNext(const platform::MainQueue& queue, bool moving, double nextFrame) {
-    const double now = queue.now();
-    double wake = moving ? nextFrame : now + kIdleWakeup;
-    if (const auto deadline = queue.nextDeadline())
-        wake = std::min(wake, *deadline);
-    return std::max(0.0, wake - now);
-}
-
 // Paints and shows what changed on every screen. Gives true when anything was shown.
 bool renderAll(std::vector<SaverScreen>& screens, double now, Redraw redraw) {
     bool shown = false;
@@ -137,7 +128,7 @@ LoopResult runSaverLoop(platform::MainQueue& queue, std::vector<SaverScreen>& sc
             nextFrame =
                 nextFrame + frameInterval > now ? nextFrame + frameInterval : now + frameInterval;
         }
-        const double sleep = sleepBeforeNext(queue, moving, nextFrame);
+        const double sleep = secondsBeforeNextWake(queue, moving, nextFrame);
         SDL_Event event;
         if (SDL_WaitEventTimeout(&event, static_cast<int>(std::ceil(sleep * 1000.0)))) {
             do {

@@ -1,6 +1,7 @@
 #include "hosts/HackLoopX11.h"
 
 #include "hosts/HackWindowX11.h"
+#include "hosts/LoopTiming.h"
 #include "platform/XftDpi.h"
 
 #include <X11/Xlib.h>
@@ -17,7 +18,6 @@ namespace zibbles::host {
 namespace {
 
 // The longest sleep while nothing moves: how late a signal's quit flag may be seen.
-constexpr double kIdleWakeup = 0.25; // seconds
 
 std::string hexId(::Window window) {
     char hex[32];
@@ -138,7 +138,7 @@ void tracePresent(platform::Trace* trace, const std::vector<platform::IntRect>& 
 // Sleeps until the wake-up, a readable X connection (when asked for) or the timeout.
 void waitFor(const WakeFd& wake, Display* display, bool watchConnection, double seconds) {
     pollfd fds[2] = {{wake.fd(), POLLIN, 0}, {ConnectionNumber(display), POLLIN, 0}};
-    const double clamped = std::clamp(seconds, 0.0, kIdleWakeup);
+    const double clamped = std::clamp(seconds, 0.0, kIdleWakeupSeconds);
     timespec timeout{static_cast<time_t>(clamped),
                      static_cast<long>((clamped - std::floor(clamped)) * 1e9)};
     if (ppoll(fds, watchConnection ? 2 : 1, &timeout, nullptr) > 0 && (fds[0].revents & POLLIN))
@@ -211,11 +211,9 @@ LoopResult runHackLoopX11(platform::MainQueue& queue, HackScreen& screen,
             if (moving)
                 nextTick += (ticksPerStep(screen, now, interval) - 1) * interval;
         }
-        double wakeAt = moving ? nextTick : now + kIdleWakeup;
-        if (const auto deadline = queue.nextDeadline())
-            wakeAt = std::min(wakeAt, *deadline);
         // While moving, the tick reads the X events anyway: a completion then costs no wake-up.
-        waitFor(*wake, screen.display->display(), !moving, wakeAt - queue.now());
+        waitFor(*wake, screen.display->display(), !moving,
+                secondsBeforeNextWake(queue, moving, nextTick));
     }
 
     screen.view->stopAnimation();

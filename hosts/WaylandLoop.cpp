@@ -1,6 +1,7 @@
 #include "hosts/WaylandLoop.h"
 
 #include "hosts/HostOptions.h"
+#include "hosts/LoopTiming.h"
 #include "hosts/WaylandQuitRules.h"
 #include "platform/WaylandInput.h"
 
@@ -19,7 +20,6 @@ namespace zibbles::host {
 namespace {
 
 // The longest sleep while nothing moves: how late a signal's quit flag may be seen.
-constexpr double kIdleWakeup = 0.25; // seconds
 
 // Wakes the poll below from any thread: the main queue's posts (fetch results) write to it.
 class WakeEvent {
@@ -94,15 +94,6 @@ bool renderAll(std::vector<WaylandScreen>& screens, double now, Redraw redraw) {
     return shown;
 }
 
-// Seconds to sleep before the next frame or the next main-queue deadline.
-double sleepBeforeNext(const platform::MainQueue& queue, bool moving, double nextFrame) {
-    const double now = queue.now();
-    double wake = moving ? nextFrame : now + kIdleWakeup;
-    if (const auto deadline = queue.nextDeadline())
-        wake = std::min(wake, *deadline);
-    return std::max(0.0, wake - now);
-}
-
 // Sends what is queued, sleeps until the compositor or the wake event speaks or the time is up,
 // and dispatches what came. False when the connection is gone.
 bool waitForEvents(wl_display* display, const WakeEvent& wake, double seconds) {
@@ -173,7 +164,8 @@ LoopResult runWaylandLoop(platform::WaylandConnection& connection, platform::Mai
                 nextFrame + frameInterval > now ? nextFrame + frameInterval : now + frameInterval;
         }
         presentWaiting(screens);
-        if (!waitForEvents(connection.display(), wake, sleepBeforeNext(queue, moving, nextFrame))) {
+        if (!waitForEvents(connection.display(), wake,
+                           secondsBeforeNextWake(queue, moving, nextFrame))) {
             std::cerr << "zibbles: the connection to the Wayland compositor was lost\n";
             next = Next::Fail;
         }
