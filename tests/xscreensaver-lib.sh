@@ -130,7 +130,7 @@ xs_no_hack() { ! xs_hack_running; }
 xs_hack_screens() {
   local pid
   for pid in $(xs_hack_pids); do
-    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^DISPLAY=.*\.\([0-9]*\)$/\1/p;s/^DISPLAY=:[0-9]*$/0/p'
+    tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | sed -n 's/^DISPLAY=.*\.\([0-9]*\)$/\1/p;s/^DISPLAY=:[0-9]*$/0/p'
   done
 }
 # Exactly one hack on each screen, none twice.
