@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cmath>
 #include <cstddef>
@@ -15,6 +16,8 @@ namespace {
 
 constexpr double defaultTimeoutSeconds = 60.0;
 constexpr long maxRedirects = 10;
+// A token's answer is a few tens of KB; the first buffer holds most of them whole.
+constexpr std::size_t firstBodyBufferBytes = 64u * 1024u;
 
 HttpError errorOf(HttpErrorCode code, std::string detail) {
     return HttpError{static_cast<long>(code), std::move(detail)};
@@ -249,9 +252,28 @@ void CurlTransfer::complete(std::optional<std::string> body, std::optional<HttpR
 
 std::string CurlTransfer::takeBody() {
     if (budget_)
-        budget_->held -= body_.size();
+        budget_->held -= bodyCharged_;
     budget_ = nullptr;
+    bodyCharged_ = 0;
     return std::move(body_);
+}
+
+// Grows the body's buffer to the next power of two itself, so that what the budget is charged is
+// what is allocated. While the bytes move into the larger buffer the old one still exists, so the
+// growth must fit beside it; the last step to the 16 MiB cap (8 + 16) fits a budget of 24 MiB.
+bool CurlTransfer::makeRoomFor(std::size_t bytes) {
+    const std::size_t needed = body_.size() + bytes;
+    if (needed <= bodyCharged_)
+        return true;
+    const std::size_t grown =
+        std::min(std::bit_ceil(std::max(needed, firstBodyBufferBytes)), HttpSession::maxBodyBytes);
+    BodyBudget& budget = *budget_;
+    if (grown > budget.limit - budget.held)
+        return false;
+    body_.reserve(grown);
+    budget.held += grown - bodyCharged_;
+    bodyCharged_ = grown;
+    return true;
 }
 
 void CurlTransfer::noticeBytesOnTheSocket() {
@@ -276,12 +298,10 @@ std::size_t CurlTransfer::onBody(char* data, std::size_t size, std::size_t count
         transfer.bodyTooLarge_ = true;
         return 0;
     }
-    BodyBudget& budget = *transfer.budget_;
-    if (bytes > budget.limit - budget.held) {
+    if (!transfer.makeRoomFor(bytes)) {
         transfer.overBudget_ = true;
         return 0;
     }
-    budget.held += bytes;
     transfer.body_.append(data, bytes);
     return bytes;
 }

@@ -21,9 +21,10 @@ struct CurlSettings {
     std::string caFile; // SSL_CERT_FILE, or empty for the system store
 };
 
-// The bytes of bodies that every transfer of one session holds at once, and the most it may. A
-// hostile server answering every request with a huge body would otherwise hold the per-body cap
-// once per request in flight. Session thread only.
+// The bytes of body buffers that every transfer of one session holds at once, and the most it
+// may. A hostile server answering every request with a huge body would otherwise hold the
+// per-body cap once per request in flight. What counts is what is allocated, not what is used:
+// a buffer grown by doubling holds up to twice its bytes. Session thread only.
 struct BodyBudget {
     std::size_t limit = 0;
     std::size_t held = 0;
@@ -75,6 +76,7 @@ class CurlTransfer {
     bool isHttps() const;
     long redirectCount() const;
     void configureCallbacks();
+    bool makeRoomFor(std::size_t bytes);
     void touch() { lastActivity_ = std::chrono::steady_clock::now(); }
 
     static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* self);
@@ -89,6 +91,7 @@ class CurlTransfer {
     curl_slist* headers_ = nullptr;
     char errorText_[CURL_ERROR_SIZE] = {};
     std::string body_;
+    std::size_t bodyCharged_ = 0; // of the budget, for body_'s buffer
     bool bodyTooLarge_ = false;
     bool overBudget_ = false;
     BodyBudget* budget_ = nullptr;

@@ -3,6 +3,8 @@
 #include "platform/HttpCurlTransfer.h"
 #include "platform/Trace.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <map>
@@ -43,9 +45,17 @@ CurlSettings settingsFromEnvironment() {
     return CurlSettings{caFile ? caFile : ""};
 }
 
-void initialiseCurlOnce() {
+void initialiseOnce() {
     static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    std::call_once(once, [] {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        // Bodies come and go for as long as the saver runs. Left to itself, the C library raises
+        // its threshold for mapping large blocks to the largest one freed so far, and from then on
+        // serves them from its heap, whose freed pages stay resident and fragment: five refused
+        // 16 MiB answers then held several MiB beyond the body budget. A fixed threshold (the
+        // default's value) gives every large body back to the system when it is freed.
+        mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    });
 }
 
 // The multi handle and the thread that drives it. Tasks reach it weakly; the thread keeps it
@@ -291,7 +301,7 @@ class CurlSession final : public HttpSession {
 } // namespace
 
 std::shared_ptr<HttpSession> makeCurlSession(std::shared_ptr<Trace> trace) {
-    initialiseCurlOnce();
+    initialiseOnce();
     return std::make_shared<CurlSession>(std::move(trace));
 }
 

@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
+#include <ctime>
 #include <functional>
 #include <limits>
 #include <string>
@@ -138,14 +138,19 @@ TEST(HostileArtwork, FillingStopsAfterSixtyFourSquaresWorthOfPixels) {
     EXPECT_EQ(topLeftOf(layers), (std::vector<std::uint8_t>{255, 0, 0, 255})) << "the 65th fill";
 }
 
-// The fastest of three runs, in seconds.
+// The fastest of three runs, in seconds of this thread's CPU time: on a loaded machine the wall
+// clock also counts the time other processes held the core, which made the ratio below pass 10.
 double fastestOfThree(const std::function<void()>& run) {
+    const auto cpuSeconds = [] {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+    };
     double best = std::numeric_limits<double>::infinity();
     for (int i = 0; i < 3; ++i) {
-        const auto began = std::chrono::steady_clock::now();
+        const double began = cpuSeconds();
         run();
-        best = std::min(
-            best, std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count());
+        best = std::min(best, cpuSeconds() - began);
     }
     return best;
 }
