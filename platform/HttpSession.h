@@ -21,8 +21,8 @@
 //      br and zstd where built in); bodies arrive decoded, and both caps count decoded bytes.
 //  [X] HTTP/2 over TLS when the server offers it (ALPN), HTTP/1.1 otherwise; connections are
 //      kept and reused between tasks.
-//  [X] Proxies from the environment: https_proxy, http_proxy, no_proxy (and their upper-case
-//      forms), read for each task as libcurl reads them.
+//  [X] Proxies from the environment, read for each task as libcurl reads them: https_proxy
+//      (or HTTPS_PROXY), http_proxy (lower case only) and no_proxy (or NO_PROXY).
 //  [ ] Caching, cookies, authentication, uploads by stream.
 
 #include <cstdint>
