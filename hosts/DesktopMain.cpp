@@ -4,7 +4,10 @@
 // Flow of control:
 //   main
 //   ├── parseCommandLine            usage errors → exit 2 (a hack skips them), --help → exit 0
+//   ├── hasXDisplay                 a hack with no X display → exit 2 (it draws in an X window)
 //   ├── catchQuitSignals            SIGINT, SIGTERM, SIGHUP set a flag (SDL's own handlers off)
+//   ├── runOnWayland                a Wayland session (not a hack): the host's own Wayland
+//   │                               client, no SDL or X11 call (hosts/WaylandDesktop.cpp)
 //   ├── SDL_Init                    a hack: the x11 driver, then the host's own X error handlers
 //   ├── openWindows                 a hack: the daemon's window (or the root window); else one
 //   │                               window, or one full-screen window per display → exit 1
@@ -18,6 +21,7 @@
 #include "hosts/HackWindowX11.h"
 #include "hosts/HostEnvironment.h"
 #include "hosts/HostOptions.h"
+#include "hosts/WaylandDesktop.h"
 #include "platform/DisplayScaleSdl2X11.h"
 #include "platform/ViewRegistry.h"
 
@@ -246,14 +250,45 @@ int run(const DesktopOptions& o, const std::vector<SDL_Window*>& windows) {
     return result.exitCode;
 }
 
+int runOnWayland(const DesktopOptions& o) {
+    LoadedFigure loaded = loadFigureIfGiven(o.figurePath);
+    if (!loaded.error.empty())
+        return fail(loaded.error);
+    WaylandDesktopChoices choices;
+    choices.window = o.window;
+    choices.fullscreen = o.fullscreen;
+    choices.redraw = o.fullRedraw ? Redraw::FullFrame : Redraw::Damaged;
+    choices.environment.clock = std::make_shared<platform::MonotonicClock>();
+    choices.environment.seed = o.seed;
+    choices.environment.network = o.noNetwork ? Network::None : Network::Real;
+    choices.environment.tracePath = o.tracePath;
+    choices.environment.endpoint = o.endpoint;
+    choices.figure = std::move(loaded.figure);
+    choices.onLoopEnd = [] { alarm(kQuitWatchdogSeconds); };
+    return runWaylandDesktop(std::move(choices), quitRequested);
+}
+
+bool hasXDisplay() {
+    const char* display = std::getenv("DISPLAY");
+    return display && *display;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     DesktopOptions options;
     if (const auto status = parseCommandLine(argc, argv, options))
         return *status;
+    if (options.hack.active() && !hasXDisplay()) {
+        std::cerr
+            << kProgram << ": --root, --window-id and " << kHackWindowVariable
+            << " draw in an X window, and DISPLAY is not set (on Wayland, use --fullscreen)\n";
+        return kExitUsage;
+    }
 
     catchQuitSignals();
+    if (!options.hack.active() && wantsNativeWayland())
+        return runOnWayland(options);
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // The window surface then uses the X server's shared memory and shows only what changed.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");

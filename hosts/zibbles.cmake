@@ -1,5 +1,6 @@
 # zibbles: the desktop host (SDL2 window, full screen on every display, or a screen-saver
-# daemon's hack), and where `cmake --install` puts the programs.
+# daemon's hack; a Wayland client of its own in a Wayland session), and where `cmake --install`
+# puts the programs.
 if(TARGET zibbles_platform_desktop)
   add_executable(zibbles
     ${CMAKE_CURRENT_LIST_DIR}/DesktopMain.cpp
@@ -8,7 +9,10 @@ if(TARGET zibbles_platform_desktop)
     ${CMAKE_CURRENT_LIST_DIR}/HackWindowX11.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HostOptions.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HostEnvironment.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/InspectChain.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/InspectChain.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/WaylandDesktop.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/WaylandLoop.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/WaylandQuitRules.cpp)
   target_include_directories(zibbles PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(zibbles PRIVATE zibbles_module zibbles_platform_desktop zibbles_decode)
 

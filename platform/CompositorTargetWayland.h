@@ -1,0 +1,69 @@
+#pragma once
+
+// The compositor's target for a Wayland surface, drawn through shared-memory buffers.
+// Implemented features:
+//  [X] The compositor paints a software framebuffer of the surface's size in device pixels; present
+//      copies only the damaged rectangles into a wl_shm buffer (XRGB8888), attaches it and
+//      damages only those rectangles (wl_surface.damage_buffer), so a moving sprite costs two
+//      small rectangles a frame in the saver and in the compositor.
+//  [X] Two buffers: one may be on screen while the other is written. Each buffer remembers what
+//      changed since it was last written, so a buffer is brought up to date with those rectangles
+//      alone. A buffer is written again only after wl_buffer.release.
+//  [X] When both buffers are held, the damage waits and is shown once one is released.
+//  [X] Whole scales through wl_surface.set_buffer_scale; a new size or scale makes new buffers
+//      (the compositor then repaints everything).
+//  [ ] Fractional scales (wp_viewporter with a fractional-scale protocol): not offered by the
+//      compositor this runs on.
+
+#include "platform/CompositorTarget.h"
+#include "platform/SoftwareFramebuffer.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct wl_shm;
+struct wl_surface;
+struct wl_buffer;
+
+namespace zibbles::platform {
+
+// Main thread only (the thread that dispatches the connection's events).
+class CompositorTargetWayland final : public CompositorTarget {
+  public:
+    // Both must outlive the target.
+    CompositorTargetWayland(wl_shm* shm, wl_surface* surface);
+    ~CompositorTargetWayland() override;
+    CompositorTargetWayland(const CompositorTargetWayland&) = delete;
+    CompositorTargetWayland& operator=(const CompositorTargetWayland&) = delete;
+
+    SoftwareFramebuffer& framebuffer() override { return framebuffer_; }
+    double scale() const override { return framebuffer_.scale(); }
+    // Commits to the surface (then flushes nothing: the caller's loop flushes the connection).
+    void present(const std::vector<IntRect>& damage) override;
+
+    // A surface of this size in points at a whole scale. False, with the reason in error, when
+    // the shared memory cannot be had.
+    bool resize(std::int64_t widthPoints, std::int64_t heightPoints, std::int32_t scale,
+                std::string& error);
+    // Damage that waits for a free buffer: show it now if one is free.
+    void presentWaiting();
+    bool hasWaitingDamage() const { return !waiting_.empty(); }
+
+    struct Buffer; // one wl_shm buffer and the rectangles it lacks
+
+  private:
+    void dropBuffers();
+    Buffer* freeBuffer();
+
+    wl_shm* shm_;
+    wl_surface* surface_;
+    SoftwareFramebuffer framebuffer_;
+    std::int32_t bufferScale_ = 1;
+    std::array<std::unique_ptr<Buffer>, 2> buffers_;
+    std::vector<IntRect> waiting_; // damage not yet committed
+};
+
+} // namespace zibbles::platform

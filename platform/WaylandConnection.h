@@ -1,0 +1,87 @@
+#pragma once
+
+// A connection to a Wayland compositor and the globals a saver draws and listens with.
+// Implemented features:
+//  [X] wl_compositor, wl_shm, xdg_wm_base (its pings answered, so the compositor never takes the
+//      saver for hung) and the first wl_seat, bound at connect; a compositor without the first
+//      three is refused with a message naming what is missing.
+//  [X] Every wl_output with its whole scale, its current mode (device pixels, refresh) and its
+//      name; outputs that come or go later are added or dropped, and a scale change is kept.
+//  [ ] Fractional scales: the compositor this runs on (sway 1.7) offers no fractional-scale
+//      protocol, so an output's scale is a whole number.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct wl_display;
+struct wl_registry;
+struct wl_compositor;
+struct wl_shm;
+struct wl_seat;
+struct wl_output;
+struct xdg_wm_base;
+
+namespace zibbles::platform {
+
+struct WaylandOutput {
+    wl_output* output = nullptr;
+    std::uint32_t globalName = 0;
+    std::int32_t scale = 1; // device pixels per point
+    std::int32_t width = 0; // current mode, device pixels
+    std::int32_t height = 0;
+    std::int32_t refreshMilliHz = 0; // 0 when the compositor does not say
+    std::string name;                // "HEADLESS-1", when the compositor says (wl_output 4)
+};
+
+// Main thread only.
+class WaylandConnection {
+  public:
+    // Connects to $WAYLAND_DISPLAY and waits for the globals and the outputs' first state. Null,
+    // with the reason in error, when that fails.
+    static std::unique_ptr<WaylandConnection> connect(std::string& error);
+    ~WaylandConnection();
+    WaylandConnection(const WaylandConnection&) = delete;
+    WaylandConnection& operator=(const WaylandConnection&) = delete;
+
+    wl_display* display() const { return display_; }
+    wl_compositor* compositor() const { return compositor_; }
+    wl_shm* shm() const { return shm_; }
+    xdg_wm_base* shell() const { return shell_; }
+    wl_seat* seat() const { return seat_; } // may be null: no input at all
+    // The seat's wl_seat capability bits, kept from connect on, so that a listener made later
+    // misses none; the hook hears every change.
+    std::uint32_t seatCapabilities() const { return seatCapabilities_; }
+    void setSeatCapabilitiesHook(std::function<void(std::uint32_t)> hook) {
+        seatHook_ = std::move(hook);
+    }
+
+    const std::vector<std::unique_ptr<WaylandOutput>>& outputs() const { return outputs_; }
+    // The output's whole scale; 1 for one that is not (or no longer) known.
+    std::int32_t scaleOf(const wl_output* output) const;
+    // The largest scale of any output (for a window that has not entered one yet).
+    std::int32_t largestScale() const;
+
+    // For the registry's and the outputs' listeners.
+    void addGlobal(std::uint32_t name, const char* interface, std::uint32_t version);
+    void removeGlobal(std::uint32_t name);
+    WaylandOutput* outputOf(const wl_output* output);
+    void seatChanged(std::uint32_t capabilities);
+
+  private:
+    WaylandConnection() = default;
+
+    wl_display* display_ = nullptr;
+    wl_registry* registry_ = nullptr;
+    wl_compositor* compositor_ = nullptr;
+    wl_shm* shm_ = nullptr;
+    xdg_wm_base* shell_ = nullptr;
+    wl_seat* seat_ = nullptr;
+    std::uint32_t seatCapabilities_ = 0;
+    std::function<void(std::uint32_t)> seatHook_;
+    std::vector<std::unique_ptr<WaylandOutput>> outputs_;
+};
+
+} // namespace zibbles::platform

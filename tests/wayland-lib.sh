@@ -1,0 +1,69 @@
+# shellcheck shell=bash
+# A private headless Wayland compositor for the scripts that run the desktop host (sourced, not
+# run). sway refuses to run as root, so a root caller runs it, and every client of it, as uid
+# 65534; anyone else runs it as themselves. Either way in a runtime folder of the script's own,
+# with no X display and no input devices.
+
+wayland_uid=$(id -u)
+[ "$wayland_uid" -eq 0 ] && wayland_uid=65534
+
+# missing_wayland_tool: prints the first tool (and its Debian package) that is not installed.
+missing_wayland_tool() {
+  local pair
+  for pair in sway:sway grim:grim wtype:wtype swayidle:swayidle swaymsg:sway setpriv:util-linux; do
+    command -v "${pair%%:*}" >/dev/null || { echo "${pair%%:*} (Debian package ${pair#*:})"; return 0; }
+  done
+  return 1
+}
+
+# session_prefix: sets session_run to the command that runs a program as the compositor's user,
+# in its session, with a clean environment (no DISPLAY). Each step execs the next, so a program
+# started in the background with it has $! as its own pid.
+session_prefix() {
+  # An empty SWAYSOCK would make sway listen on a nameless socket: set only what is known.
+  session_run=(env -i PATH=/usr/bin:/bin HOME="$wayland_dir" XDG_RUNTIME_DIR="$wayland_dir/run")
+  [ -n "${WAYLAND_DISPLAY:-}" ] && session_run+=(WAYLAND_DISPLAY="$WAYLAND_DISPLAY")
+  [ -n "${SWAYSOCK:-}" ] && session_run+=(SWAYSOCK="$SWAYSOCK")
+  [ -n "${LSAN_OPTIONS:-}" ] && session_run+=(LSAN_OPTIONS="$LSAN_OPTIONS")
+  if [ "$(id -u)" -eq 0 ]; then
+    session_run=(setpriv --reuid="$wayland_uid" --regid="$wayland_uid" --clear-groups "${session_run[@]}")
+  fi
+}
+
+# as_session_user COMMAND...: runs it so.
+as_session_user() {
+  session_prefix
+  "${session_run[@]}" "$@"
+}
+
+# start_sway FOLDER OUTPUT_LINE: starts sway with that output line ("resolution 1280x720 scale 2")
+# and exports WAYLAND_DISPLAY and SWAYSOCK. Sets sway_pid. Fails when no socket appears in 10 s.
+start_sway() {
+  wayland_dir=$1
+  mkdir -p "$wayland_dir/run"
+  chmod 700 "$wayland_dir/run"
+  chmod 755 "$wayland_dir"
+  printf 'output HEADLESS-1 %s\n' "$2" >"$wayland_dir/sway.conf"
+  [ "$(id -u)" -eq 0 ] && chown -R "$wayland_uid:$wayland_uid" "$wayland_dir"
+  session_prefix
+  "${session_run[@]}" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+    sway --config "$wayland_dir/sway.conf" >"$wayland_dir/sway.log" 2>&1 &
+  # shellcheck disable=SC2034 # the caller's, to measure and to stop
+  sway_pid=$!
+  local _ socket ipc
+  for _ in $(seq 100); do
+    socket=$(find "$wayland_dir/run" -maxdepth 1 -name 'wayland-*' ! -name '*.lock' -printf '%f\n' | head -n 1)
+    ipc=$(find "$wayland_dir/run" -maxdepth 1 -name 'sway-ipc.*.sock' | head -n 1)
+    [ -n "$socket" ] && [ -n "$ipc" ] && break
+    kill -0 "$sway_pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  [ -n "$socket" ] && [ -n "$ipc" ] || return 1
+  export WAYLAND_DISPLAY=$socket SWAYSOCK=$ipc
+}
+
+# stop_sway: ends the compositor started above, if it still runs.
+stop_sway() {
+  [ -n "${sway_pid:-}" ] && kill "$sway_pid" 2>/dev/null
+  sway_pid=""
+}

@@ -1,0 +1,20 @@
+# The desktop host as a native Wayland client, on a private headless sway (skipped, with the
+# missing package named, only where sway cannot start), and hack mode asked for with no X display.
+if(TARGET zibbles)
+  if(TARGET zibbles-render)
+    add_test(NAME WaylandDesktop
+             COMMAND ${CMAKE_CURRENT_LIST_DIR}/wayland-e2e.sh $<TARGET_FILE:zibbles>
+                     $<TARGET_FILE:zibbles-render>)
+    set_tests_properties(WaylandDesktop PROPERTIES LABELS "desktop;e2e;wayland" TIMEOUT 180
+                                                   SKIP_RETURN_CODE 77 RUN_SERIAL TRUE)
+  endif()
+  add_test(NAME HackNeedsXDisplay
+           COMMAND ${CMAKE_CURRENT_LIST_DIR}/hack-needs-x.sh $<TARGET_FILE:zibbles>)
+  set_tests_properties(HackNeedsXDisplay PROPERTIES LABELS "desktop" TIMEOUT 30)
+endif()
+
+# Which input ends the saver is tested from the host's source.
+if(TARGET WaylandQuitRulesTest)
+  target_sources(WaylandQuitRulesTest PRIVATE ${PROJECT_SOURCE_DIR}/hosts/WaylandQuitRules.cpp)
+  target_include_directories(WaylandQuitRulesTest PRIVATE ${PROJECT_SOURCE_DIR})
+endif()
