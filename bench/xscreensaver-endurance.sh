@@ -13,7 +13,8 @@ Runs ZIBBLES_BINARY as the only hack of the screen-saver daemon (as root: the da
 runs as uid 65534) for N minutes (default 60) and reports whether it stayed flat.
 
   --minutes N     how long to run (at least 3)
-  --samples FILE  keep every sample there (tab-separated), not only the summary
+  --samples FILE  keep every sample there (tab-separated), not only the summary,
+                  and the daemon's log beside it (FILE.daemon.log)
   --help          show this text
 Exit status: 0 flat and clean, 1 something grew or a hack misbehaved, 2 bad usage.
 EOF
@@ -100,9 +101,9 @@ while [ "$(elapsed)" -lt "$duration" ]; do
   if [ "$long_done" -eq 0 ] && [ "$(elapsed)" -ge "$long_start" ]; then
     long_done=1
     (sleep 15 && xs_hack_pids | head -n 1 >"$work/long.pid") &
-    xs_cycle "$long_length" || problems+=("long activation at $(elapsed) s: $xs_problem")
+    xs_cycle "$long_length" || problems+=("long activation at $(elapsed) s ($(date -u +%T)): $xs_problem")
   else
-    xs_cycle "$(xs_random_seconds 1 5)" || problems+=("cycle $cycles at $(elapsed) s: $xs_problem")
+    xs_cycle "$(xs_random_seconds 1 5)" || problems+=("cycle $cycles at $(elapsed) s ($(date -u +%T)): $xs_problem")
   fi
   # After a failed cycle, leave no hack behind for the next one to trip over.
   xs_deactivate 5 >/dev/null
@@ -112,7 +113,7 @@ while [ "$(elapsed)" -lt "$duration" ]; do
 done
 [ -t 1 ] && echo
 long_pid=$(cat "$work/long.pid" 2>/dev/null)
-[ -n "$samples_out" ] && cp "$samples" "$samples_out"
+[ -n "$samples_out" ] && cp "$samples" "$samples_out" && cp "$daemon_log" "$samples_out.daemon.log"
 
 echo "$cycles activations in $(elapsed) s; outages (s: state): $(tr '\n' ' ' <"$work/outages" 2>/dev/null)"
 check "every activation had one hack per screen, none left 2 s after deactivation" test "${#problems[@]}" -eq 0
