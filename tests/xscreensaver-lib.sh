@@ -142,8 +142,8 @@ xs_hacks_per_screen() {
   [ "$seen" = "$expected" ]
 }
 xs_all_hacks_running() { [ "$(xs_hack_pids | wc -l)" -ge "$xs_screens" ]; }
-# xs_activate [SECONDS]: the daemon shows the saver and a hack runs on every screen.
-xs_activate() { xscreensaver-command -activate >/dev/null 2>&1 && wait_for "${1:-10}" xs_all_hacks_running; }
+# xs_activate: the daemon shows the saver and a hack runs on every screen within 10 s.
+xs_activate() { xscreensaver-command -activate >/dev/null 2>&1 && wait_for 10 xs_all_hacks_running; }
 # xs_deactivate SECONDS: the daemon hides the saver and every hack is gone within that time.
 xs_deactivate() { xscreensaver-command -deactivate >/dev/null 2>&1 && wait_for "$1" xs_no_hack; }
 
@@ -177,6 +177,7 @@ xs_random_seconds() {
 }
 # xs_cycle ON_SECONDS: one activation held that long, then a deactivation. Fails with the reason
 # in xs_problem: no hack, not one per screen, a hack replaced while shown, or one left 2 s after.
+# shellcheck disable=SC2034 # xs_problem is the caller's to read
 xs_cycle() {
   xs_problem=""
   xs_activate || { xs_problem="no hack on every screen 10 s after activation"; return 1; }
