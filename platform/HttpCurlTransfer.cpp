@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cctype>
 #include <cmath>
 #include <cstddef>
 
@@ -14,6 +15,7 @@ namespace zibbles::platform {
 namespace {
 
 constexpr double defaultTimeoutSeconds = 60.0;
+constexpr long maxRedirects = 10;
 // A token's answer is a few tens of KB; the first buffer holds most of them whole.
 constexpr std::size_t firstBodyBufferBytes = 64u * 1024u;
 
@@ -74,6 +76,8 @@ HttpErrorCode codeForCurl(CURLcode result) {
         return HttpErrorCode::SecureConnectionFailed;
     case CURLE_FILESIZE_EXCEEDED:
         return HttpErrorCode::ResponseTooLarge;
+    case CURLE_TOO_MANY_REDIRECTS:
+        return HttpErrorCode::HTTPTooManyRedirects;
     default:
         return HttpErrorCode::Unknown;
     }
@@ -107,9 +111,10 @@ std::optional<HttpError> CurlTransfer::prepare(const CurlSettings& settings, Bod
     curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorText_);
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     if (curl_easy_setopt(easy_, CURLOPT_URL, request_.url.c_str()) != CURLE_OK)
         return errorOf(HttpErrorCode::BadURL, "not a URL: " + request_.url);
+    configureRedirects();
+    configureTransport();
     const auto connectMillis = static_cast<long>(std::ceil(timeoutSeconds_ * 1000.0));
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, std::max(connectMillis, 1L));
     curl_easy_setopt(easy_, CURLOPT_MAXFILESIZE_LARGE,
@@ -119,6 +124,29 @@ std::optional<HttpError> CurlTransfer::prepare(const CurlSettings& settings, Bod
     if (auto error = configureMethodAndBody())
         return error;
     return configureHeaders();
+}
+
+void CurlTransfer::configureRedirects() {
+    curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, maxRedirects);
+    // No flag kept: on 301, 302 and 303 a POST goes on as a GET without its body, as it does in
+    // browsers and the platform's own session; 307 and 308 keep both.
+    curl_easy_setopt(easy_, CURLOPT_POSTREDIR, 0L);
+    // What went out encrypted must never be sent on in the clear.
+    curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, isHttps() ? "https" : "http,https");
+}
+
+void CurlTransfer::configureTransport() {
+    // An empty list means every encoding this libcurl decodes; the body arrives decoded.
+    curl_easy_setopt(easy_, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS));
+}
+
+bool CurlTransfer::isHttps() const {
+    const std::string_view scheme = std::string_view(request_.url).substr(0, 6);
+    return scheme.size() == 6 &&
+           std::equal(scheme.begin(), scheme.end(),
+                      "https:", [](char a, char b) { return std::tolower(a) == b; });
 }
 
 void CurlTransfer::configureSecurity(const CurlSettings& settings) {
@@ -192,7 +220,17 @@ std::optional<HttpError> CurlTransfer::errorFor(CURLcode result) const {
     if (overBudget_)
         return errorOf(HttpErrorCode::ResponseTooLarge,
                        "the bodies in flight together passed the session's budget");
+    if (result == CURLE_UNSUPPORTED_PROTOCOL && isHttps() && redirectCount() > 0)
+        return errorOf(HttpErrorCode::AppTransportSecurityRequiresSecureConnection,
+                       std::move(detail));
     return errorOf(codeForCurl(result), std::move(detail));
+}
+
+long CurlTransfer::redirectCount() const {
+    long count = 0;
+    if (easy_)
+        curl_easy_getinfo(easy_, CURLINFO_REDIRECT_COUNT, &count);
+    return count;
 }
 
 long CurlTransfer::statusCode() const {
@@ -281,11 +319,14 @@ std::size_t CurlTransfer::onHeader(char*, std::size_t size, std::size_t count, v
     return size * count;
 }
 
-int CurlTransfer::onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t sent) {
-    // A large body going out slowly is progress too, not silence.
+int CurlTransfer::onProgress(void* self, curl_off_t, curl_off_t received, curl_off_t,
+                             curl_off_t sent) {
+    // A large body going out slowly is progress too, not silence; so are compressed bytes coming
+    // in that the decoder has not turned into output yet.
     auto& transfer = *static_cast<CurlTransfer*>(self);
-    if (sent != transfer.bytesSent_) {
+    if (sent != transfer.bytesSent_ || received != transfer.wireBytesReceived_) {
         transfer.bytesSent_ = sent;
+        transfer.wireBytesReceived_ = received;
         transfer.touch();
     }
     return 0;

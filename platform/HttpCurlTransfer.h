@@ -70,7 +70,11 @@ class CurlTransfer {
   private:
     std::optional<HttpError> configureMethodAndBody();
     std::optional<HttpError> configureHeaders();
+    void configureRedirects();
+    void configureTransport();
     void configureSecurity(const CurlSettings& settings);
+    bool isHttps() const;
+    long redirectCount() const;
     void configureCallbacks();
     bool makeRoomFor(std::size_t bytes);
     void touch() { lastActivity_ = std::chrono::steady_clock::now(); }
@@ -94,6 +98,7 @@ class CurlTransfer {
     curl_socket_t socket_ = CURL_SOCKET_BAD; // of a connection this transfer opened
     std::uint64_t socketBytes_ = 0;
     curl_off_t bytesSent_ = 0;
+    curl_off_t wireBytesReceived_ = 0; // as they came, before decoding
     double timeoutSeconds_ = 60.0;
     SteadyTime started_{};
     SteadyTime lastActivity_{};

@@ -33,6 +33,10 @@ std::string describeHttpError(const HttpError& error, double timeoutSeconds) {
         return "connection refused";
     case HttpErrorCode::NetworkConnectionLost:
         return withDetail("connection lost", error.detail);
+    case HttpErrorCode::HTTPTooManyRedirects:
+        return "too many redirects (more than 10, or a loop)";
+    case HttpErrorCode::AppTransportSecurityRequiresSecureConnection:
+        return "redirected from https to an insecure address; not followed";
     case HttpErrorCode::ServerCertificateUntrusted:
         return "TLS certificate not trusted";
     case HttpErrorCode::SecureConnectionFailed:

@@ -13,8 +13,17 @@
 //  [X] TLS peers and host names are always verified (system CA store; SSL_CERT_FILE honoured).
 //  [X] A response body larger than maxBodyBytes (16 MiB) fails the task instead of exhausting
 //      memory.
-//  [ ] Caching, cookies, redirects beyond the client's defaults, authentication, uploads by
-//      stream.
+//  [X] Redirects: up to 10 are followed. 307 and 308 keep the method and the body; 301, 302 and
+//      303 turn a POST into a GET without a body, as browsers do. An https request never follows
+//      a redirect to http (AppTransportSecurityRequiresSecureConnection, -1022); a loop or an
+//      eleventh redirect fails with HTTPTooManyRedirects (-1007).
+//  [X] Compression: Accept-Encoding names what the installed libcurl decodes (gzip and deflate,
+//      br and zstd where built in); bodies arrive decoded, and both caps count decoded bytes.
+//  [X] HTTP/2 over TLS when the server offers it (ALPN), HTTP/1.1 otherwise; connections are
+//      kept and reused between tasks.
+//  [X] Proxies from the environment, read for each task as libcurl reads them: https_proxy
+//      (or HTTPS_PROXY), http_proxy (lower case only) and no_proxy (or NO_PROXY).
+//  [ ] Caching, cookies, authentication, uploads by stream.
 
 #include <cstdint>
 #include <functional>
@@ -36,6 +45,8 @@ enum class HttpErrorCode : long {
     CannotFindHost = -1003,
     CannotConnect = -1004,
     NetworkConnectionLost = -1005,
+    HTTPTooManyRedirects = -1007,
+    AppTransportSecurityRequiresSecureConnection = -1022,
     SecureConnectionFailed = -1200,
     ServerCertificateUntrusted = -1202,
     ResponseTooLarge = -1103,

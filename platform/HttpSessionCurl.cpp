@@ -19,6 +19,9 @@ namespace {
 using TransferPtr = std::shared_ptr<CurlTransfer>;
 
 constexpr int longestWaitMillis = 1000;
+// Idle connections kept for reuse. curl's own default shrinks with the transfers under way, so
+// a burst of fetches would lose a kept connection each time the last of them ends.
+constexpr long keptConnections = 16;
 // Room for one body at the cap and another half as big: far beyond any token, and small enough
 // that a server answering every request in flight with a huge body cannot pile them up.
 constexpr std::size_t bodyBudgetBytes = HttpSession::maxBodyBytes * 3 / 2;
@@ -61,7 +64,9 @@ class CurlSessionCore final : public std::enable_shared_from_this<CurlSessionCor
   public:
     explicit CurlSessionCore(std::shared_ptr<Trace> trace)
         : trace_(std::move(trace)), settings_(settingsFromEnvironment()),
-          multi_(curl_multi_init()) {}
+          multi_(curl_multi_init()) {
+        curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, keptConnections);
+    }
     ~CurlSessionCore() { curl_multi_cleanup(multi_); }
 
     void startThread() {

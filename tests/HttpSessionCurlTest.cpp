@@ -1,6 +1,7 @@
 #include "platform/HttpSessionCurl.h"
 #include "platform/Clock.h"
 #include "platform/Trace.h"
+#include "support/Completions.h"
 #include "support/LoopbackServer.h"
 #include "tests/support/TlsCertificate.h"
 
@@ -18,59 +19,11 @@ namespace zibbles::platform {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::codeOf;
+using testing::Completions;
+using testing::get;
 using testing::LoopbackServer;
 using testing::RefusingPort;
-
-// Every call of one task's completion, and where it ran.
-class Completions {
-  public:
-    HttpCompletion handler() {
-        return [this](std::optional<std::string> body, std::optional<HttpResponse> response,
-                      std::optional<HttpError> error) {
-            std::lock_guard lock(mutex_);
-            calls_.push_back(
-                {std::move(body), response, std::move(error), std::this_thread::get_id()});
-            done_.notify_all();
-        };
-    }
-
-    struct Call {
-        std::optional<std::string> body;
-        std::optional<HttpResponse> response;
-        std::optional<HttpError> error;
-        std::thread::id thread;
-    };
-
-    // The first call, waiting at most bound for it; fails the test when none comes.
-    Call first(std::chrono::milliseconds bound = 10s) {
-        std::unique_lock lock(mutex_);
-        if (!done_.wait_for(lock, bound, [&] { return !calls_.empty(); })) {
-            ADD_FAILURE() << "the completion never ran";
-            return {};
-        }
-        return calls_.front();
-    }
-    std::size_t count() const {
-        std::lock_guard lock(mutex_);
-        return calls_.size();
-    }
-
-  private:
-    mutable std::mutex mutex_;
-    std::condition_variable done_;
-    std::vector<Call> calls_;
-};
-
-HttpRequest get(std::string url, double timeout = 10.0) {
-    HttpRequest request;
-    request.url = std::move(url);
-    request.timeoutInterval = timeout;
-    return request;
-}
-
-long codeOf(const Completions::Call& call) {
-    return call.error ? call.error->code : 0;
-}
 
 constexpr long kCancelled = static_cast<long>(HttpErrorCode::Cancelled);
 constexpr long kTimedOut = static_cast<long>(HttpErrorCode::TimedOut);

@@ -36,6 +36,7 @@ struct ReceivedRequest {
     std::string path;
     httplib::Headers headers; // names compare without regard to case
     std::string body;
+    int remotePort = 0; // the client's end of the connection: one port, one connection
 
     std::string header(const std::string& name) const {
         const auto found = headers.find(name);
@@ -47,10 +48,13 @@ class LoopbackServer {
   public:
     using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
 
-    LoopbackServer() {
+    // host: a loopback address to listen on, "127.0.0.1" or "::1". Throws when it cannot bind.
+    explicit LoopbackServer(std::string host = "127.0.0.1") : host_(std::move(host)) {
         // Enough workers that many stalled handlers never keep a new request waiting.
         server_.new_task_queue = [] { return new httplib::ThreadPool(32); };
         server_.set_keep_alive_timeout(1);
+        // A client that keeps its connections may use one for every request of a test.
+        server_.set_keep_alive_max_count(1000);
         const auto route = [this](const httplib::Request& request, httplib::Response& response) {
             serve(request, response);
         };
@@ -59,9 +63,9 @@ class LoopbackServer {
         server_.Put(".*", route);
         server_.Delete(".*", route);
         server_.Patch(".*", route);
-        port_ = server_.bind_to_any_port("127.0.0.1");
+        port_ = server_.bind_to_any_port(host_);
         if (port_ <= 0)
-            throw std::runtime_error("LoopbackServer: cannot bind 127.0.0.1");
+            throw std::runtime_error("LoopbackServer: cannot bind " + host_);
         // The socket already listens: connections made before the loop runs simply queue.
         thread_ = std::thread([this] { server_.listen_after_bind(); });
         // stop() does nothing before the loop runs, so a quick test could leave it waiting.
@@ -81,7 +85,8 @@ class LoopbackServer {
 
     int port() const { return port_; }
     std::string url(const std::string& path = "/") const {
-        return "http://127.0.0.1:" + std::to_string(port_) + path;
+        const bool v6 = host_.find(':') != std::string::npos;
+        return "http://" + (v6 ? "[" + host_ + "]" : host_) + ":" + std::to_string(port_) + path;
     }
 
     // Any thread. Replaces the handler for requests that arrive from now on. The default answers
@@ -125,16 +130,22 @@ class LoopbackServer {
         Handler handler;
         {
             std::lock_guard lock(mutex_);
-            received_.push_back({request.method, request.path, request.headers, request.body});
+            received_.push_back(
+                {request.method, request.path, request.headers, request.body, request.remote_port});
             handler = handler_;
             wake_.notify_all();
         }
+        // The server library compresses text on its own when asked, holding back what a handler
+        // streams slowly until its compressor is full; a handler that wants an encoding sets
+        // Content-Encoding and encodes itself. The request is the library's own, not const.
+        const_cast<httplib::Request&>(request).headers.erase("Accept-Encoding");
         if (handler)
             handler(request, response);
         else
             response.status = 404;
     }
 
+    std::string host_;
     httplib::Server server_;
     int port_ = 0;
     std::thread thread_;
