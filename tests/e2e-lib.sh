@@ -11,11 +11,6 @@ source "$e2e_root/demo/lib/ports.sh"
 source "$e2e_root/demo/lib/tally.sh"
 
 # check DESCRIPTION COMMAND...: passes when the command succeeds.
-check() {
-  local what=$1
-  shift
-  if "$@"; then pass; else fail "$what"; fi
-}
 e2e_finish() { finish; }
 
 # e2e_setup NAME FIRST_PORT RENDER INSPECT: the hosts under test and a fresh work folder.

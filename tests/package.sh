@@ -6,17 +6,7 @@
 set -uo pipefail
 build=$1 version=$2 screenshot=${3:-}
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-passed=0
-failed=0
-check() { # check NAME COMMAND...: one line per check, counted
-  if "${@:2}"; then
-    echo "ok:   $1"
-    passed=$((passed + 1))
-  else
-    echo "FAIL: $1"
-    failed=$((failed + 1))
-  fi
-}
+source "$repo/demo/lib/tally.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -65,5 +55,4 @@ check "the packaged hack runs in the daemon" "$repo/tests/xscreensaver-e2e.sh" "
 check "the packaged hack runs in the settings preview" \
   "$repo/tests/xscreensaver-settings.sh" "$work/root/usr/libexec/xscreensaver/zibbles" "${screenshot:-$work/settings.png}"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

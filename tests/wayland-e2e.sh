@@ -40,15 +40,6 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # check DESCRIPTION COMMAND...: one line per check, counted.
-check() {
-  if "${@:2}"; then
-    echo "ok:   $1"
-    pass
-  else
-    fail "$1"
-  fi
-}
-
 # wait_for SECONDS COMMAND...: polls every 0.1 s.
 wait_for() {
   local deadline=$((SECONDS + $1))

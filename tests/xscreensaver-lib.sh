@@ -14,25 +14,10 @@ source "$xs_repo/demo/lib/ports.sh"
 source "$xs_repo/tests/x11-lib.sh"
 xs_nobody=65534
 xs_screens=1
-passed=0
-failed=0
+source "$xs_repo/demo/lib/tally.sh"
 xvfb_pid=""
 daemon_pid=""
 
-check() { # check NAME COMMAND...: one line per check, counted
-  if "${@:2}"; then
-    echo "ok:   $1"
-    passed=$((passed + 1))
-  else
-    echo "FAIL: $1"
-    failed=$((failed + 1))
-  fi
-}
-finish() {
-  echo "$passed passed, $failed failed"
-  [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
-  exit $?
-}
 # wait_for SECONDS COMMAND...: polls every 0.2 s.
 wait_for() {
   local deadline=$((SECONDS + $1))
