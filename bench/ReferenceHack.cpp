@@ -69,9 +69,9 @@ int main(int argc, char** argv) {
     }
     GC gc = XCreateGC(display, root, 0, nullptr);
     XSetGraphicsExposures(display, gc, False);
-    const Pixmap square = XCreatePixmap(display, root, static_cast<unsigned>(side),
-                                        static_cast<unsigned>(side),
-                                        static_cast<unsigned>(attributes.depth));
+    const Pixmap square =
+        XCreatePixmap(display, root, static_cast<unsigned>(side), static_cast<unsigned>(side),
+                      static_cast<unsigned>(attributes.depth));
     XSetForeground(display, gc, 0xc08040);
     XFillRectangle(display, square, gc, 0, 0, static_cast<unsigned>(side),
                    static_cast<unsigned>(side));

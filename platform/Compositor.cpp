@@ -57,6 +57,19 @@ Rgba8 opaqueBlack() {
     return {0, 0, 0, 255};
 }
 
+// The sprite over the background: the same fills and draw, in the same order, as paintLayers
+// does on the screen.
+SoftwareFramebuffer flatten(const Image& contents, Rgba8 under,
+                            const std::optional<Rgba8>& layerBackground, PixelOrder order) {
+    const IntRect all{0, 0, contents.width(), contents.height()};
+    SoftwareFramebuffer canvas(all.width, all.height, 1.0, order);
+    canvas.fill(all, under);
+    if (layerBackground)
+        canvas.fill(all, *layerBackground);
+    canvas.drawImage(contents, all, all);
+    return canvas;
+}
+
 } // namespace
 
 IntRect Compositor::deviceRect(const Rect& frame, double scale, std::int64_t targetHeight) {
@@ -133,16 +146,22 @@ void Compositor::flattenLoneSprite(const Layer& root, const TreeState& now) {
         layerBackground = premultipliedBytes(*layer->backgroundColor());
     if (!flattened_ || flattened_->contents != sprite.contents || flattened_->under != under ||
         flattened_->layerBackground != layerBackground) {
-        // The same fills and draw, in the same order, as paintLayers does on the screen.
-        const IntRect all{0, 0, contents.width(), contents.height()};
-        SoftwareFramebuffer canvas(all.width, all.height);
-        canvas.fill(all, under);
-        if (layerBackground)
-            canvas.fill(all, *layerBackground);
-        canvas.drawImage(contents, all, all);
-        flattened_ = Flattened{sprite.contents, under, layerBackground, canvas.snapshot()};
+        const PixelOrder order = flattened_ ? flattened_->pixels.order() : PixelOrder::Rgba;
+        flattened_ = Flattened{sprite.contents, under, layerBackground,
+                               flatten(contents, under, layerBackground, order), ++flattenCount_};
     }
     flattenedApplies_ = true;
+}
+
+void Compositor::copyFlattened(const IntRect& spriteRect, const IntRect& inside,
+                               SoftwareFramebuffer& framebuffer) const {
+    Flattened& sprite = *flattened_;
+    if (sprite.pixels.order() != framebuffer.order()) {
+        sprite.pixels =
+            flatten(*sprite.contents, sprite.under, sprite.layerBackground, framebuffer.order());
+        sprite.key = ++flattenCount_;
+    }
+    framebuffer.copyOpaque(sprite.pixels, spriteRect.x, spriteRect.y, inside);
 }
 
 void Compositor::paint(const Layer& root, const TreeState& now, const IntRect& area,
@@ -156,7 +175,7 @@ void Compositor::paint(const Layer& root, const TreeState& now, const IntRect& a
     for (const IntRect& part : uncovered(area, spriteRect))
         if (!part.empty())
             paintLayers(root, now, part, framebuffer);
-    framebuffer.drawImage(*flattened_->image, spriteRect, inside);
+    copyFlattened(spriteRect, inside, framebuffer);
 }
 
 void Compositor::paintLayers(const Layer& root, const TreeState& now, const IntRect& area,
@@ -183,6 +202,14 @@ void Compositor::paintLayers(const Layer& root, const TreeState& now, const IntR
 
 void Compositor::paintThroughCanvases(const Layer& root, const TreeState& now, const IntRect& area,
                                       CompositorTarget& target) const {
+    // A moving sprite's new rectangle is all sprite: a target that keeps its pixels shows them.
+    if (flattenedApplies_ && !now.layers.empty()) {
+        const IntRect spriteRect = now.layers.front().rect;
+        const Flattened& sprite = *flattened_;
+        if (intersection(spriteRect, area) == area &&
+            target.showKept(sprite.key, sprite.pixels, spriteRect.x, spriteRect.y, area))
+            return;
+    }
     IntRect rest = area;
     while (!rest.empty()) {
         SoftwareFramebuffer& canvas = target.canvasFor(rest);

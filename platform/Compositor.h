@@ -71,16 +71,22 @@ class Compositor {
     void paintLayers(const Layer& root, const TreeState& now, const IntRect& area,
                      SoftwareFramebuffer& framebuffer) const;
     void flattenLoneSprite(const Layer& root, const TreeState& now);
+    void copyFlattened(const IntRect& spriteRect, const IntRect& inside,
+                       SoftwareFramebuffer& framebuffer) const;
 
     // A lone sublayer shown one image pixel per device pixel, wholly over an opaque background,
-    // looks the same wherever it is: it is composited once per figure, and each frame copies it.
+    // looks the same wherever it is: it is composited once per figure, in the byte order of the
+    // canvases, and each frame copies its rows.
     struct Flattened {
         ImageRef contents;
         Rgba8 under;
         std::optional<Rgba8> layerBackground;
-        ImageRef image;
+        SoftwareFramebuffer pixels;
+        std::uint64_t key = 0; // new for each composite, so that targets know new pixels
     };
-    std::optional<Flattened> flattened_;
+    mutable std::uint64_t flattenCount_ = 0;
+    // Painting may find the canvases in another byte order and composite it again in theirs.
+    mutable std::optional<Flattened> flattened_;
     bool flattenedApplies_ = false; // in the frame being painted
     std::optional<TreeState> drawn_;
     std::vector<IntRect> damage_;

@@ -7,6 +7,7 @@
 
 #include "platform/Geometry.h"
 
+#include <cstdint>
 #include <vector>
 
 namespace zibbles::platform {
@@ -39,6 +40,16 @@ class CompositorTarget {
     // holds all of it. What is painted there shows at the next present.
     virtual SoftwareFramebuffer& canvasFor(const IntRect& area);
     virtual DamageShape damageShape() const { return DamageShape::Union; }
+    // Shows the part clip of an opaque image whose top-left is at (x, y) from a copy of it that
+    // the target keeps, so that an image shown again costs no painting. key names the image's
+    // pixels: a new key means new pixels. Gives false when the target keeps no copies (the
+    // default); the caller then paints the part through canvases. What is shown appears at the
+    // next present, in order with what was painted.
+    virtual bool showKept(std::uint64_t key, const SoftwareFramebuffer& image, std::int64_t x,
+                          std::int64_t y, const IntRect& clip) {
+        (void)key, (void)image, (void)x, (void)y, (void)clip;
+        return false;
+    }
 };
 
 } // namespace zibbles::platform

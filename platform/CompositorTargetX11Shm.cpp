@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <limits>
 #include <optional>
 #include <poll.h>
 #include <sys/ipc.h>
@@ -53,14 +55,25 @@ std::optional<PixelOrder> orderOf(Display* display, const Visual* visual, int de
 
 } // namespace
 
+// A segment the server has attached, and an image that describes pixels in it for each put.
+struct SharedPixels {
+    XShmSegmentInfo segment{};
+    XImage* image = nullptr;
+    std::size_t capacity = 0;
+};
+
 struct CompositorTargetX11Shm::Server {
     Visual* visual = nullptr;
     int depth = 0;
     int completionType = 0;
     GC gc = nullptr;
-    XShmSegmentInfo segment{};
-    XImage* image = nullptr; // describes a piece of the segment for each put
+    SharedPixels frames; // the two halves frames take turns in
+    SharedPixels kept;   // the kept image, which the server reads again at every frame
 };
+
+std::size_t CompositorTargetX11Shm::halfBytes() const {
+    return server_->frames.capacity / 2;
+}
 
 std::unique_ptr<CompositorTargetX11Shm> CompositorTargetX11Shm::make(Display* display,
                                                                      unsigned long window,
@@ -99,58 +112,54 @@ CompositorTargetX11Shm::CompositorTargetX11Shm(Display* display, unsigned long w
       canvas_(0, 0, scale) {}
 
 CompositorTargetX11Shm::~CompositorTargetX11Shm() {
-    detachSegment();
+    detach(server_->kept);
+    detach(server_->frames);
     if (server_->gc)
         XFreeGC(display_, server_->gc);
 }
 
-bool CompositorTargetX11Shm::attachSegment(std::size_t bytes, std::string& error) {
-    server_->segment.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-    if (server_->segment.shmid < 0) {
-        error = "shmget failed";
+bool CompositorTargetX11Shm::attach(SharedPixels& shared, std::size_t bytes) {
+    XShmSegmentInfo& segment = shared.segment;
+    segment.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (segment.shmid < 0)
         return false;
-    }
-    server_->segment.shmaddr = static_cast<char*>(shmat(server_->segment.shmid, nullptr, 0));
-    server_->segment.readOnly = True;
-    const bool mapped = server_->segment.shmaddr != reinterpret_cast<char*>(-1);
+    segment.shmaddr = static_cast<char*>(shmat(segment.shmid, nullptr, 0));
+    segment.readOnly = True;
+    const bool mapped = segment.shmaddr != reinterpret_cast<char*>(-1);
     // The server checks the segment as it attaches it (it fails for a remote client): wait for
     // its answer once, here, with a handler of this call's own.
     attachFailed = !mapped;
     if (mapped) {
         XSync(display_, False);
         const auto previous = XSetErrorHandler(onAttachError);
-        XShmAttach(display_, &server_->segment);
+        XShmAttach(display_, &segment);
         XSync(display_, False);
         XSetErrorHandler(previous);
     }
     // Gone once both sides let go, even if the process dies.
-    shmctl(server_->segment.shmid, IPC_RMID, nullptr);
+    shmctl(segment.shmid, IPC_RMID, nullptr);
     if (attachFailed) {
         if (mapped)
-            shmdt(server_->segment.shmaddr);
-        server_->segment = {};
-        error = "XShmAttach failed";
+            shmdt(segment.shmaddr);
+        segment = {};
         return false;
     }
-    server_->image =
-        XShmCreateImage(display_, server_->visual, static_cast<unsigned>(server_->depth), ZPixmap,
-                        server_->segment.shmaddr, &server_->segment, 1, 1);
-    capacity_ = bytes;
-    return server_->image != nullptr;
+    shared.image = XShmCreateImage(display_, server_->visual, static_cast<unsigned>(server_->depth),
+                                   ZPixmap, segment.shmaddr, &segment, 1, 1);
+    shared.capacity = bytes;
+    return shared.image != nullptr;
 }
 
-void CompositorTargetX11Shm::detachSegment() {
-    if (!server_->segment.shmaddr)
+void CompositorTargetX11Shm::detach(SharedPixels& shared) {
+    if (!shared.segment.shmaddr)
         return;
     waitForCompletions(requested_);
-    XShmDetach(display_, &server_->segment);
+    XShmDetach(display_, &shared.segment);
     XSync(display_, False);
-    shmdt(server_->segment.shmaddr);
-    if (server_->image)
-        XDestroyImage(server_->image); // frees only the description: the pixels are the segment's
-    server_->image = nullptr;
-    server_->segment = {};
-    capacity_ = 0;
+    shmdt(shared.segment.shmaddr);
+    if (shared.image)
+        XDestroyImage(shared.image); // frees only the description: the pixels are the segment's
+    shared = {};
 }
 
 bool CompositorTargetX11Shm::resize(std::int64_t width, std::int64_t height) {
@@ -160,63 +169,118 @@ bool CompositorTargetX11Shm::resize(std::int64_t width, std::int64_t height) {
         2 * std::max(kMinimumSegmentBytes, static_cast<std::size_t>(width_) * 4 * kMinimumBandRows);
     pieces_.clear();
     used_ = 0;
-    if (capacity_ >= wanted)
+    frameOpen_ = false;
+    if (server_->frames.capacity >= wanted)
         return true;
-    detachSegment();
-    std::string error;
-    return attachSegment(wanted, error);
+    detach(server_->frames);
+    return attach(server_->frames, wanted);
 }
 
 SoftwareFramebuffer& CompositorTargetX11Shm::canvasFor(const IntRect& area) {
     const std::size_t rowBytes =
         static_cast<std::size_t>(std::max<std::int64_t>(area.width, 0)) * 4;
-    if (pieces_.empty()) {
-        // A new frame, in the other half: the frame before last, which used it, must be done.
-        half_ = 1 - half_;
-        waitForCompletions(halfDone_[half_]);
-        used_ = halfStart();
-    }
+    beginFrame();
     if (used_ + rowBytes > halfStart() + halfBytes()) {
         putPieces(); // the half is full: show what it holds, then use it again
         waitForCompletions(requested_);
         used_ = halfStart();
     }
-    if (!server_->segment.shmaddr || rowBytes == 0 || rowBytes > halfBytes()) {
+    char* const frames = server_->frames.segment.shmaddr;
+    if (!frames || rowBytes == 0 || rowBytes > halfBytes()) {
         canvas_ = SoftwareFramebuffer(0, 0, scale_);
         return canvas_;
     }
     const auto rows =
         std::min<std::int64_t>(area.height, (halfStart() + halfBytes() - used_) / rowBytes);
     const IntRect part{area.x, area.y, area.width, rows};
-    auto* pixels = reinterpret_cast<std::uint32_t*>(server_->segment.shmaddr + used_);
+    auto* pixels = reinterpret_cast<std::uint32_t*>(frames + used_);
     canvas_ = SoftwareFramebuffer::borrowing(pixels, part, area.width, order_);
     canvas_.setScale(scale_);
-    pieces_.push_back({part, used_});
+    pieces_.push_back({part, used_, false});
     used_ += rowBytes * static_cast<std::size_t>(rows);
     return canvas_;
 }
 
+void CompositorTargetX11Shm::beginFrame() {
+    if (frameOpen_)
+        return;
+    // A new frame, in the other half: the frame before last, which used it, must be done.
+    frameOpen_ = true;
+    half_ = 1 - half_;
+    waitForCompletions(halfDone_[half_]);
+    used_ = halfStart();
+}
+
+bool CompositorTargetX11Shm::showKept(std::uint64_t key, const SoftwareFramebuffer& image,
+                                      std::int64_t x, std::int64_t y, const IntRect& clip) {
+    const std::int64_t width = image.width();
+    const std::int64_t height = image.height();
+    const IntRect shown = intersection(intersection(clip, {x, y, width, height}), deviceBounds());
+    if (image.order() != order_ || !server_->frames.segment.shmaddr || shown != clip ||
+        shown.empty() || width > std::numeric_limits<int>::max() ||
+        height > std::numeric_limits<int>::max())
+        return false;
+    if (key != keptKey_ || keptWidth_ != width || keptHeight_ != height) {
+        // New pixels: the server must be done reading the old ones, this frame's puts included.
+        if (std::any_of(pieces_.begin(), pieces_.end(), [](const Piece& p) { return p.kept; }))
+            putPieces();
+        waitForCompletions(keptReadBy_);
+        const auto bytes = static_cast<std::size_t>(width * height) * 4;
+        if (server_->kept.capacity < bytes) {
+            detach(server_->kept);
+            keptKey_ = 0;
+            if (!attach(server_->kept, bytes))
+                return false;
+        }
+        const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+        for (std::int64_t row = 0; row < height; ++row)
+            std::memcpy(server_->kept.segment.shmaddr + row * rowBytes,
+                        image.bytes() + row * image.bytesPerRow(), rowBytes);
+        keptKey_ = key;
+        keptWidth_ = width;
+        keptHeight_ = height;
+    }
+    beginFrame();
+    pieces_.push_back({shown, 0, true, shown.x - x, shown.y - y});
+    return true;
+}
+
 void CompositorTargetX11Shm::putPieces() {
+    bool readsKept = false;
     for (std::size_t i = 0; i < pieces_.size(); ++i) {
         const Piece& piece = pieces_[i];
-        server_->image->width = static_cast<int>(piece.area.width);
-        server_->image->height = static_cast<int>(piece.area.height);
-        server_->image->bytes_per_line = static_cast<int>(piece.area.width * 4);
-        server_->image->data = server_->segment.shmaddr + piece.offset;
+        XImage* image = piece.kept ? server_->kept.image : server_->frames.image;
+        int sourceX = 0, sourceY = 0;
+        if (piece.kept) {
+            image->width = static_cast<int>(keptWidth_);
+            image->height = static_cast<int>(keptHeight_);
+            image->bytes_per_line = static_cast<int>(keptWidth_ * 4);
+            sourceX = static_cast<int>(piece.sourceX);
+            sourceY = static_cast<int>(piece.sourceY);
+            readsKept = true;
+        } else {
+            image->width = static_cast<int>(piece.area.width);
+            image->height = static_cast<int>(piece.area.height);
+            image->bytes_per_line = static_cast<int>(piece.area.width * 4);
+            image->data = server_->frames.segment.shmaddr + piece.offset;
+        }
         const bool last = i + 1 == pieces_.size();
-        XShmPutImage(display_, window_, server_->gc, server_->image, 0, 0,
+        XShmPutImage(display_, window_, server_->gc, image, sourceX, sourceY,
                      static_cast<int>(piece.area.x), static_cast<int>(piece.area.y),
                      static_cast<unsigned>(piece.area.width),
                      static_cast<unsigned>(piece.area.height), last ? True : False);
     }
     if (!pieces_.empty())
         halfDone_[half_] = ++requested_;
+    if (readsKept)
+        keptReadBy_ = requested_;
     pieces_.clear();
     XFlush(display_);
 }
 
 void CompositorTargetX11Shm::present(const std::vector<IntRect>&) {
     putPieces();
+    frameOpen_ = false;
 }
 
 bool CompositorTargetX11Shm::takeCompletion(const _XEvent& event) {

@@ -11,6 +11,8 @@
 //      completion of the frame before last that used it (or, with the window gone, a short
 //      wait), so a server a frame behind never holds up the next one.
 //  [X] Damage as strips: a moving sprite costs its new rectangle and the strips it uncovered.
+//  [X] A kept image: the lone sprite's composite lives in a segment of its own, written once per
+//      figure, and its new rectangle is put from there, so a frame paints only the strips.
 //  [X] A resize: the new size, and a segment wide enough for at least one row.
 //  [ ] Visuals other than 32-bit TrueColor with 8-bit channels (red and blue at either end), and
 //      displays that cannot share memory (a remote server): make fails, the caller falls back.
@@ -28,6 +30,8 @@ struct _XDisplay;
 union _XEvent;
 
 namespace zibbles::platform {
+
+struct SharedPixels;
 
 // Main thread only (the thread that owns the display connection).
 class CompositorTargetX11Shm final : public CompositorTarget {
@@ -48,6 +52,10 @@ class CompositorTargetX11Shm final : public CompositorTarget {
     IntRect deviceBounds() override { return {0, 0, width_, height_}; }
     SoftwareFramebuffer& canvasFor(const IntRect& area) override;
     DamageShape damageShape() const override { return DamageShape::Strips; }
+    // Keeps one image (the moving sprite) in a segment of its own, which the server reads from at
+    // every frame: while it moves, only the strips it uncovered are painted.
+    bool showKept(std::uint64_t key, const SoftwareFramebuffer& image, std::int64_t x,
+                  std::int64_t y, const IntRect& clip) override;
 
     // The window's new size in device pixels (after a ConfigureNotify). False when no segment
     // wide enough can be had; the target then shows nothing.
@@ -61,16 +69,20 @@ class CompositorTargetX11Shm final : public CompositorTarget {
   private:
     struct Piece {
         IntRect area;
-        std::size_t offset; // bytes into the segment
+        std::size_t offset; // bytes into the frames' segment
+        bool kept = false;  // else from the kept image, from this pixel of it:
+        std::int64_t sourceX = 0;
+        std::int64_t sourceY = 0;
     };
-    struct Server; // the Xlib state: visual, graphics context, segment, image
+    struct Server; // the Xlib state: visual, graphics context, segments, images
     CompositorTargetX11Shm(_XDisplay* display, unsigned long window, double scale);
-    bool attachSegment(std::size_t bytes, std::string& error);
-    void detachSegment();
+    bool attach(SharedPixels& shared, std::size_t bytes);
+    void detach(SharedPixels& shared);
+    void beginFrame();
     void putPieces();
     // Waits until the server has finished this many presents (counted from the first).
     void waitForCompletions(std::uint64_t count);
-    std::size_t halfBytes() const { return capacity_ / 2; }
+    std::size_t halfBytes() const;
     std::size_t halfStart() const { return static_cast<std::size_t>(half_) * halfBytes(); }
 
     _XDisplay* display_;
@@ -80,13 +92,17 @@ class CompositorTargetX11Shm final : public CompositorTarget {
     std::int64_t height_ = 0;
     PixelOrder order_ = PixelOrder::Bgra;
     std::unique_ptr<Server> server_;
-    std::size_t capacity_ = 0;
     std::size_t used_ = 0;
+    bool frameOpen_ = false;             // painted into since the last present
     std::vector<Piece> pieces_;          // painted, not yet put
     int half_ = 0;                       // the half of the segment the frame being painted uses
     std::uint64_t requested_ = 0;        // presents that asked for a completion
     std::uint64_t received_ = 0;         // completions that came
     std::uint64_t halfDone_[2] = {0, 0}; // presents to complete before each half is free
+    std::uint64_t keptKey_ = 0;
+    std::int64_t keptWidth_ = 0;
+    std::int64_t keptHeight_ = 0;
+    std::uint64_t keptReadBy_ = 0; // the last present that read the kept image
     SoftwareFramebuffer canvas_;
 };
 

@@ -73,8 +73,9 @@ IntRect unionOf(const IntRect& a, const IntRect& b) {
     return {x0, y0, x1 - x0, y1 - y0};
 }
 
-SoftwareFramebuffer::SoftwareFramebuffer(std::int64_t width, std::int64_t height, double scale)
-    : scale_(scale) {
+SoftwareFramebuffer::SoftwareFramebuffer(std::int64_t width, std::int64_t height, double scale,
+                                         PixelOrder order)
+    : scale_(scale), order_(order) {
     resize(width, height);
 }
 
@@ -179,6 +180,20 @@ void SoftwareFramebuffer::drawImage(const Image& image, const IntRect& dest, con
         std::uint32_t* dst = rowAt(y) + r.x;
         for (std::int64_t i = 0; i < r.width; ++i)
             drawPixel(dst + i, src + columns[i] * 4, order_);
+    }
+}
+
+void SoftwareFramebuffer::copyOpaque(const SoftwareFramebuffer& source, std::int64_t x,
+                                     std::int64_t y, const IntRect& clip) {
+    const IntRect r = intersection(clipped({x, y, source.width_, source.height_}), clip);
+    const bool swap = source.order_ != order_;
+    for (std::int64_t row = r.y; row < r.y + r.height; ++row) {
+        const std::uint32_t* from = source.base() + (row - y) * source.rowPixels_ + (r.x - x);
+        std::uint32_t* to = rowAt(row) + r.x;
+        if (!swap)
+            std::memcpy(to, from, static_cast<std::size_t>(r.width) * 4);
+        else
+            std::transform(from, from + r.width, to, swapRedBlue);
     }
 }
 

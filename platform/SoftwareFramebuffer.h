@@ -31,7 +31,8 @@ enum class PixelOrder { Rgba, Bgra };
 class SoftwareFramebuffer final : public CompositorTarget {
   public:
     // width and height in device pixels (below 0 counts as 0); scale in device pixels per point.
-    SoftwareFramebuffer(std::int64_t width, std::int64_t height, double scale = 1.0);
+    SoftwareFramebuffer(std::int64_t width, std::int64_t height, double scale = 1.0,
+                        PixelOrder order = PixelOrder::Rgba);
     // A canvas over pixels someone else owns, which must outlive it: they hold the part `area` of
     // a larger target (device pixels, top row 0), rowPixels apart from row to row. Coordinates
     // given to fill, drawImage and pixelAt stay the larger target's; drawing is clipped to area.
@@ -53,6 +54,10 @@ class SoftwareFramebuffer final : public CompositorTarget {
     void fill(const IntRect& rect, Rgba8 premultiplied);
     // The image stretched to dest with nearest-neighbour sampling, drawn only inside clip.
     void drawImage(const Image& image, const IntRect& dest, const IntRect& clip);
+    // The pixels of an opaque framebuffer, its top-left at (x, y), replacing what is there inside
+    // clip: rows are copied as they are when both hold the same byte order.
+    void copyOpaque(const SoftwareFramebuffer& source, std::int64_t x, std::int64_t y,
+                    const IntRect& clip);
 
     // Always RGBA, whatever the order in memory.
     Rgba8 pixelAt(std::int64_t x, std::int64_t y) const;

@@ -148,6 +148,13 @@ TEST(CompositorTargetX11Shm, ShowsWhatTheSoftwareFramebufferHoldsFrameAfterFrame
         SoftwareFramebuffer reference(kWidth, kHeight, 2.0);
         Compositor shown, expected;
         for (const double t : {0.0, 0.013, 0.4, 0.41, 3.3, 9.99, 12.0}) {
+            // A new figure on the moving sprite: the target's kept copy of the old one must go.
+            if (t == 9.99) {
+                auto bytes = mixedImage()->rgba(); // its pixels in reverse order
+                for (std::size_t i = 0, j = bytes.size() - 4; i < j; i += 4, j -= 4)
+                    std::swap_ranges(bytes.begin() + i, bytes.begin() + i + 4, bytes.begin() + j);
+                root->sublayers().front()->setContents(std::make_shared<const Image>(3, 2, bytes));
+            }
             shown.render(*root, t, *target);
             expected.render(*root, t, reference);
             const auto got = readBack(display, window, kWidth, kHeight);
