@@ -125,8 +125,7 @@ LoopResult runSaverLoop(platform::MainQueue& queue, std::vector<SaverScreen>& sc
         if (!moving || now >= nextFrame) {
             const Redraw redraw = moving ? settings.redraw : Redraw::Damaged;
             result.framesPresented += renderAll(screens, now, redraw) ? 1 : 0;
-            nextFrame =
-                nextFrame + frameInterval > now ? nextFrame + frameInterval : now + frameInterval;
+            nextFrame = frameAfter(nextFrame, now, frameInterval);
         }
         const double sleep = secondsBeforeNextWake(queue, moving, nextFrame);
         SDL_Event event;

@@ -21,4 +21,10 @@ inline double secondsBeforeNextWake(const platform::MainQueue& queue, bool movin
     return std::max(0.0, wake - now);
 }
 
+// The frame after the one drawn at now: one interval after the last while the loop keeps up, one
+// interval from now after it fell behind, so that a late frame is not followed by a burst.
+inline double frameAfter(double nextFrame, double now, double interval) {
+    return nextFrame + interval > now ? nextFrame + interval : now + interval;
+}
+
 } // namespace zibbles::host

@@ -160,8 +160,7 @@ LoopResult runWaylandLoop(platform::WaylandConnection& connection, platform::Mai
         if (!moving || now >= nextFrame) {
             const Redraw redraw = moving ? settings.redraw : Redraw::Damaged;
             result.framesPresented += renderAll(screens, now, redraw) ? 1 : 0;
-            nextFrame =
-                nextFrame + frameInterval > now ? nextFrame + frameInterval : now + frameInterval;
+            nextFrame = frameAfter(nextFrame, now, frameInterval);
         }
         presentWaiting(screens);
         if (!waitForEvents(connection.display(), wake,
