@@ -172,5 +172,22 @@ xs_cycle() {
   sleep "$1"
   xs_hacks_per_screen || { xs_problem="not one hack per screen after $1 s"; return 1; }
   [ "$(xs_hack_pids | sort | tr '\n' ' ')" = "$started" ] || { xs_problem="a hack was restarted while shown"; return 1; }
-  xs_deactivate 2 || { xs_problem="a hack was left 2 s after deactivation: $(xs_hack_pids | tr '\n' ' ')"; return 1; }
+  xs_deactivate 2 && return 0
+  # Under load the daemon's display helper may pass the signal on late: a hack it had not yet
+  # signalled gets its 2 s from the daemon's "killing pid" line. One it had signalled is late.
+  local left
+  left=$(xs_hack_pids | tr '\n' ' ')
+  [ -n "${left// /}" ] || return 0 # gone just now
+  # shellcheck disable=SC2086 # one argument per pid
+  if ! xs_signalled $left && wait_for 10 xs_signalled $left && wait_for 2 xs_no_hack; then
+    echo "  (the daemon signalled $left late)"
+    return 0
+  fi
+  xs_problem="a hack was left 2 s after deactivation: $left"
+  return 1
+}
+# xs_signalled PID...: the daemon's log says it sent each of them the signal to end.
+xs_signalled() {
+  local pid
+  for pid in "$@"; do grep -q "killing pid $pid (" "$daemon_log" || return 1; done
 }
