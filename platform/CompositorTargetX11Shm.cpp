@@ -216,11 +216,11 @@ bool CompositorTargetX11Shm::showKept(std::uint64_t key, const SoftwareFramebuff
     const std::int64_t width = image.width();
     const std::int64_t height = image.height();
     const IntRect shown = intersection(intersection(clip, {x, y, width, height}), deviceBounds());
-    if (image.order() != order_ || !server_->frames.segment.shmaddr || shown != clip ||
-        shown.empty() || width > std::numeric_limits<int>::max() ||
+    if (keepsNothing_ || image.order() != order_ || !server_->frames.segment.shmaddr ||
+        shown != clip || shown.empty() || width > std::numeric_limits<int>::max() ||
         height > std::numeric_limits<int>::max())
         return false;
-    if (key != keptKey_ || keptWidth_ != width || keptHeight_ != height) {
+    if (key != keptKey_) {
         // New pixels: the server must be done reading the old ones, this frame's puts included.
         if (std::any_of(pieces_.begin(), pieces_.end(), [](const Piece& p) { return p.kept; }))
             putPieces();
@@ -229,7 +229,9 @@ bool CompositorTargetX11Shm::showKept(std::uint64_t key, const SoftwareFramebuff
         if (server_->kept.capacity < bytes) {
             detach(server_->kept);
             keptKey_ = 0;
-            if (!attach(server_->kept, bytes))
+            // Asking again at every frame would cost two round trips each: paint instead.
+            keepsNothing_ = !attach(server_->kept, bytes);
+            if (keepsNothing_)
                 return false;
         }
         const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;

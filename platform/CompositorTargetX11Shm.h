@@ -103,6 +103,7 @@ class CompositorTargetX11Shm final : public CompositorTarget {
     std::int64_t keptWidth_ = 0;
     std::int64_t keptHeight_ = 0;
     std::uint64_t keptReadBy_ = 0; // the last present that read the kept image
+    bool keepsNothing_ = false;    // no segment for the kept image could be had
     SoftwareFramebuffer canvas_;
 };
 
