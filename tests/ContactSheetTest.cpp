@@ -1,6 +1,6 @@
 // The headless host's contact sheet: which figures it keeps, and where it draws them.
 
-#include "hosts/ContactSheet.h"
+#include "hosts/common/ContactSheet.h"
 #include "Zibbles/SpriteImage.h"
 #include "platform/BitmapContext.h"
 

@@ -1,7 +1,7 @@
 // The headless host's pacing on virtual time: as fast as the work allows, except that while
 // fetches are in flight virtual time passes no faster than real time.
 
-#include "hosts/RenderPacing.h"
+#include "hosts/render/RenderPacing.h"
 
 #include <gtest/gtest.h>
 

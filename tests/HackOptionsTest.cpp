@@ -1,5 +1,5 @@
-#include "hosts/HackOptions.h"
-#include "hosts/HostOptions.h"
+#include "hosts/saver/HackOptions.h"
+#include "hosts/common/HostOptions.h"
 #include "platform/XftDpi.h"
 
 #include <gtest/gtest.h>

@@ -144,7 +144,8 @@ TEST(Inspect, commandLine) {
     for (const char* bad : {"--bogus", "-x", "one two"}) {
         const Outcome run = inspect(bad, "");
         EXPECT_EQ(run.status, 2) << bad;
-        EXPECT_NE(run.err.find("Usage: zibbles-inspect"), std::string::npos) << bad;
+        EXPECT_NE(run.err.find("Try 'zibbles-inspect --help'"), std::string::npos) << bad;
+        EXPECT_EQ(run.err.find("Usage:"), std::string::npos) << bad;
     }
     const Outcome missing = inspect("/nonexistent/token.hex", "");
     EXPECT_EQ(missing.status, 1);

@@ -4,8 +4,8 @@
 // environment as a host makes it.
 
 #include "Zibbles/ZibblesBounceView.h"
-#include "hosts/HostEnvironment.h"
-#include "hosts/StatusReporter.h"
+#include "hosts/common/HostEnvironment.h"
+#include "hosts/common/StatusReporter.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TokenFixtures.h"
 

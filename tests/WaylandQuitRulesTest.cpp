@@ -1,6 +1,6 @@
 // Which Wayland input ends the saver, in each of the host's modes.
 
-#include "hosts/WaylandQuitRules.h"
+#include "hosts/saver/WaylandQuitRules.h"
 
 #include <gtest/gtest.h>
 

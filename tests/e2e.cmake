@@ -19,10 +19,9 @@ if(TARGET zibbles-render AND TARGET zibbles-inspect)
   endif()
 endif()
 
-# The contact sheet is drawn by the headless host's own source; its test builds that file in and,
-# like the golden-frame test, has the hosts that the scripts above run built first.
+# The contact sheet is drawn by the common floor; its test, like the golden-frame test, has the
+# hosts that the scripts above run built first.
 if(TARGET ContactSheetTest)
-  target_sources(ContactSheetTest PRIVATE ${PROJECT_SOURCE_DIR}/hosts/ContactSheet.cpp)
   target_include_directories(ContactSheetTest PRIVATE ${PROJECT_SOURCE_DIR})
   if(TARGET zibbles-render AND TARGET zibbles-inspect)
     add_dependencies(ContactSheetTest zibbles-render zibbles-inspect)

@@ -7,6 +7,6 @@ if(TARGET InspectRenderTest AND TARGET zibbles-inspect)
 endif()
 # The headless host's pacing is tested on its own, from the host's source.
 if(TARGET FramePacerTest)
-  target_sources(FramePacerTest PRIVATE ${PROJECT_SOURCE_DIR}/hosts/RenderPacing.cpp)
+  target_sources(FramePacerTest PRIVATE ${PROJECT_SOURCE_DIR}/hosts/render/RenderPacing.cpp)
   target_include_directories(FramePacerTest PRIVATE ${PROJECT_SOURCE_DIR})
 endif()

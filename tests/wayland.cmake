@@ -15,6 +15,6 @@ endif()
 
 # Which input ends the saver is tested from the host's source.
 if(TARGET WaylandQuitRulesTest)
-  target_sources(WaylandQuitRulesTest PRIVATE ${PROJECT_SOURCE_DIR}/hosts/WaylandQuitRules.cpp)
+  target_sources(WaylandQuitRulesTest PRIVATE ${PROJECT_SOURCE_DIR}/hosts/saver/WaylandQuitRules.cpp)
   target_include_directories(WaylandQuitRulesTest PRIVATE ${PROJECT_SOURCE_DIR})
 endif()

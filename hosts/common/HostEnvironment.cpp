@@ -1,0 +1,29 @@
+#include "hosts/common/HostEnvironment.h"
+
+#include "platform/HttpSessionCurl.h"
+
+namespace zibbles::host {
+
+MadeEnvironment makeEnvironment(const EnvironmentChoices& choices) {
+    platform::Environment environment;
+    environment.mainQueue = std::make_shared<platform::MainQueue>(choices.clock);
+    environment.random = std::make_shared<platform::SeededRandom>(choices.seed);
+    environment.mainScreen = std::make_shared<platform::Screen>(choices.mainScreenScale);
+    if (choices.tracePath) {
+        environment.trace = platform::Trace::toFile(*choices.tracePath, choices.clock);
+        if (!environment.trace)
+            return {std::nullopt, "cannot write the trace '" + *choices.tracePath + "'"};
+    }
+    environment.endpointOverride = choices.endpoint.value_or("");
+    if (choices.network == Network::Real)
+        environment.session = platform::makeCurlSession(environment.trace);
+    if (environment.session && choices.statusLines) {
+        auto reporter = std::make_shared<StatusReporter>(choices.clock, timeOfDayOf(choices.clock),
+                                                         choices.statusLines);
+        environment.session = reportStatus(std::move(environment.session), std::move(reporter),
+                                           environment.mainQueue);
+    }
+    return {std::move(environment), {}};
+}
+
+} // namespace zibbles::host

@@ -1,0 +1,35 @@
+#pragma once
+
+// The services a host hands its views, made from the command line's choices.
+
+#include "hosts/common/StatusReporter.h"
+#include "platform/Clock.h"
+#include "platform/Environment.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace zibbles::host {
+
+enum class Network { Real, None };
+
+struct EnvironmentChoices {
+    std::shared_ptr<platform::Clock> clock;
+    std::optional<std::uint64_t> seed;    // none: seeded from the OS
+    double mainScreenScale = 1.0;         // device pixels per point
+    Network network = Network::Real;      // None: no URL session, so no fetch ever starts
+    std::optional<std::string> tracePath; // the platform's trace, as JSON lines
+    std::optional<std::string> endpoint;  // the JSON-RPC endpoint; none: the build's
+    StatusSink statusLines;               // why no figure shows; empty: no status lines
+};
+
+struct MadeEnvironment {
+    std::optional<platform::Environment> environment;
+    std::string error; // for people, when environment is empty
+};
+
+MadeEnvironment makeEnvironment(const EnvironmentChoices& choices);
+
+} // namespace zibbles::host

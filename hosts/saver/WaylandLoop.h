@@ -1,0 +1,41 @@
+#pragma once
+
+// The desktop host's main loop on a Wayland compositor, over windows that are already
+// configured: one window of its own, or one full-screen window per output.
+
+#include "Zibbles/ZibblesBounceView.h"
+#include "hosts/saver/SdlLoop.h"
+#include "platform/Compositor.h"
+#include "platform/Screen.h"
+#include "platform/WaylandConnection.h"
+#include "platform/WaylandWindow.h"
+
+#include <csignal>
+#include <memory>
+#include <vector>
+
+namespace zibbles::host {
+
+// One window with its view; the view's Window follows the output's scale.
+struct WaylandScreen {
+    std::unique_ptr<platform::WaylandWindow> window;
+    std::shared_ptr<platform::Window> viewWindow;
+    std::shared_ptr<ZibblesBounceView> view;
+    platform::Compositor compositor;
+};
+
+struct WaylandLoopSettings {
+    QuitOn quitOn = QuitOn::EscapeOrClose; // AnyInput in full screen; WindowGone is not used
+    double refreshRate = 60.0;             // frames per second while something moves
+    Redraw redraw = Redraw::Damaged;
+};
+
+// Main thread only. Starts every view, draws at the refresh rate while something moves and
+// sleeps otherwise (until input, a main-queue deadline or a post), and returns when input or the
+// compositor asks to quit or when quitFlag becomes non-zero, after stopping every view. A lost
+// connection or a frame that cannot be had ends it with kExitFailed, after one line on stderr.
+LoopResult runWaylandLoop(platform::WaylandConnection& connection, platform::MainQueue& queue,
+                          std::vector<WaylandScreen>& screens, const WaylandLoopSettings& settings,
+                          const volatile std::sig_atomic_t& quitFlag);
+
+} // namespace zibbles::host

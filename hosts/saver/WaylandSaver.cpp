@@ -1,0 +1,143 @@
+// Flow of control:
+//   runWaylandDesktop
+//   ├── WaylandConnection::connect  globals, outputs and their scales → exit 1 without them
+//   ├── openWindows                 one window, or one full-screen window per output
+//   ├── awaitConfigure              round trips until the compositor has sized every window
+//   ├── makeEnvironment             the main screen at the first window's scale
+//   ├── makeScreen (each window)    buffers of the window's shape, "ZibblesBounceView", --figure
+//   └── runWaylandLoop              start, draw what moves, sleep otherwise, stop
+#include "hosts/saver/WaylandSaver.h"
+
+#include "hosts/saver/WaylandLoop.h"
+#include "platform/ViewRegistry.h"
+#include "platform/WaylandConnection.h"
+
+#include <wayland-client.h>
+
+#include <cstdlib>
+#include <iostream>
+
+namespace zibbles::host {
+namespace {
+
+constexpr const char* kProgram = "zibbles";
+// How many round trips a compositor gets to size every window before the host gives up.
+constexpr int kConfigureRoundTrips = 50;
+
+int fail(const std::string& message) {
+    std::cerr << kProgram << ": " << message << "\n";
+    return kExitFailed;
+}
+
+std::vector<std::unique_ptr<platform::WaylandWindow>>
+openWindows(platform::WaylandConnection& connection, const WaylandDesktopChoices& choices) {
+    std::vector<std::unique_ptr<platform::WaylandWindow>> windows;
+    platform::WaylandWindowRequest request;
+    request.widthPoints = choices.window.width;
+    request.heightPoints = choices.window.height;
+    if (!choices.fullscreen) {
+        windows.push_back(std::make_unique<platform::WaylandWindow>(connection, request));
+        return windows;
+    }
+    for (const auto& output : connection.outputs()) {
+        request.fullscreenOn = output->output;
+        windows.push_back(std::make_unique<platform::WaylandWindow>(connection, request));
+    }
+    return windows;
+}
+
+bool awaitConfigure(platform::WaylandConnection& connection,
+                    const std::vector<std::unique_ptr<platform::WaylandWindow>>& windows) {
+    for (int trip = 0; trip < kConfigureRoundTrips; ++trip) {
+        bool all = true;
+        for (const auto& window : windows)
+            all = all && window->configured();
+        if (all)
+            return true;
+        if (wl_display_roundtrip(connection.display()) < 0)
+            return false;
+    }
+    return false;
+}
+
+std::optional<WaylandScreen> makeScreen(std::unique_ptr<platform::WaylandWindow> window,
+                                        const platform::Environment& environment,
+                                        const std::optional<LoadedZibble>& figure) {
+    WaylandScreen screen;
+    bool changed = false;
+    std::string error;
+    if (!window->followShape(changed, error)) {
+        fail(error);
+        return std::nullopt;
+    }
+    const platform::WaylandWindowShape shape = window->shape();
+    const platform::Size points{static_cast<double>(shape.widthPoints),
+                                static_cast<double>(shape.heightPoints)};
+    platform::ViewRegistry registry;
+    registerZibblesBounceView(registry);
+    screen.view = std::dynamic_pointer_cast<ZibblesBounceView>(
+        registry.make(ZibblesBounceView::className, environment, {{0, 0}, points}, false));
+    if (!screen.view || !screen.view->layer()) {
+        fail("the view could not be made");
+        return std::nullopt;
+    }
+    screen.viewWindow = std::make_shared<platform::Window>(shape.scale);
+    screen.view->setWindow(screen.viewWindow);
+    if (figure) {
+        screen.view->current = figure;
+        screen.view->refreshSprite();
+    }
+    screen.window = std::move(window);
+    return screen;
+}
+
+double refreshRateOf(const platform::WaylandConnection& connection) {
+    for (const auto& output : connection.outputs())
+        if (output->refreshMilliHz > 0)
+            return output->refreshMilliHz / 1000.0;
+    return 60.0;
+}
+
+} // namespace
+
+bool wantsNativeWayland() {
+    const char* display = std::getenv("WAYLAND_DISPLAY");
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    return display && *display && !(driver && *driver);
+}
+
+int runWaylandDesktop(WaylandDesktopChoices choices, const volatile std::sig_atomic_t& quitFlag) {
+    std::string error;
+    auto connection = platform::WaylandConnection::connect(error);
+    if (!connection)
+        return fail(error);
+    if (choices.fullscreen && connection->outputs().empty())
+        return fail("the Wayland compositor has no output to cover");
+    auto windows = openWindows(*connection, choices);
+    if (!awaitConfigure(*connection, windows))
+        return fail("the Wayland compositor did not configure the saver's windows");
+
+    choices.environment.mainScreenScale = windows.front()->shape().scale;
+    auto made = makeEnvironment(choices.environment);
+    if (!made.environment)
+        return fail(made.error);
+    std::vector<WaylandScreen> screens;
+    for (auto& window : windows) {
+        auto screen = makeScreen(std::move(window), *made.environment, choices.figure);
+        if (!screen)
+            return kExitFailed;
+        screens.push_back(std::move(*screen));
+    }
+    const WaylandLoopSettings settings{choices.fullscreen ? QuitOn::AnyInput
+                                                          : QuitOn::EscapeOrClose,
+                                       refreshRateOf(*connection), choices.redraw};
+    const LoopResult result =
+        runWaylandLoop(*connection, *made.environment->mainQueue, screens, settings, quitFlag);
+    if (choices.onLoopEnd)
+        choices.onLoopEnd();
+    std::cerr << kProgram << ": " << result.framesPresented << " frames presented in "
+              << result.seconds << " s\n";
+    return result.exitCode;
+}
+
+} // namespace zibbles::host

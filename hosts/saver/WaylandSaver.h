@@ -1,0 +1,35 @@
+#pragma once
+
+// The desktop host as a native Wayland client: a window of its own, or one full-screen view on
+// every output, drawn through shared memory with no X11 and no SDL call.
+
+#include "Zibbles/LoadedZibble.h"
+#include "hosts/common/HostEnvironment.h"
+#include "hosts/common/HostOptions.h"
+#include "hosts/saver/SdlLoop.h"
+
+#include <csignal>
+#include <functional>
+#include <optional>
+
+namespace zibbles::host {
+
+struct WaylandDesktopChoices {
+    PixelSize window{1280, 720}; // points, for a window of its own
+    bool fullscreen = false;
+    Redraw redraw = Redraw::Damaged;
+    EnvironmentChoices environment; // the main screen's scale is the first output's
+    std::optional<LoadedZibble> figure;
+    // Called once the loop has ended, before the teardown (a watchdog for a teardown that hangs).
+    std::function<void()> onLoopEnd;
+};
+
+// True when the session is Wayland's and the user has not chosen SDL's video driver
+// (WAYLAND_DISPLAY set, SDL_VIDEODRIVER unset or empty).
+bool wantsNativeWayland();
+
+// Main thread only. Runs the saver until input, the compositor or quitFlag ends it, and gives
+// the exit code; failures are said on stderr in one line.
+int runWaylandDesktop(WaylandDesktopChoices choices, const volatile std::sig_atomic_t& quitFlag);
+
+} // namespace zibbles::host
