@@ -20,6 +20,7 @@
 #include "hosts/common/ContactSheet.h"
 #include "hosts/common/HostEnvironment.h"
 #include "hosts/common/HostOptions.h"
+#include "hosts/common/ProcessSetup.h"
 #include "hosts/common/VersionText.h"
 #include "hosts/render/RenderPacing.h"
 #include "platform/Compositor.h"
@@ -216,7 +217,9 @@ int run(const RenderOptions& o) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int runMain(int argc, char** argv) {
     RenderOptions options;
     const auto error =
         parseArguments(optionTable(options), std::vector<std::string>(argv + 1, argv + argc));
@@ -232,4 +235,10 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     return run(options);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return zibbles::host::runProgram(kProgram, [&] { return runMain(argc, argv); });
 }

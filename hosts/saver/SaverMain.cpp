@@ -23,6 +23,7 @@
 //   └── teardown                    under a watchdog: the process ends within 2 s whatever hangs
 #include "hosts/common/HostEnvironment.h"
 #include "hosts/common/HostOptions.h"
+#include "hosts/common/ProcessSetup.h"
 #include "hosts/common/VersionText.h"
 #include "hosts/saver/HackOptions.h"
 #include "hosts/saver/SdlHackWindow.h"
@@ -350,7 +351,9 @@ bool hasXDisplay() {
 
 } // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int runMain(int argc, char** argv) {
     DesktopOptions options;
     if (const auto status = parseCommandLine(argc, argv, options))
         return *status;
@@ -386,4 +389,10 @@ int main(int argc, char** argv) {
         SDL_DestroyWindow(window);
     SDL_Quit();
     return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return zibbles::host::runProgram(kProgram, [&] { return runMain(argc, argv); });
 }
