@@ -94,10 +94,6 @@ int runBatch(const std::optional<std::string>& path) {
     return batch.allDecoded ? kExitOk : kExitFailed;
 }
 
-} // namespace
-
-namespace {
-
 int runMain(int argc, char** argv) {
     const ParsedArguments parsed = parseArguments(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.options)

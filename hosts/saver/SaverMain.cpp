@@ -67,6 +67,7 @@ void catchQuitSignals() {
 
 struct DesktopOptions {
     PixelSize window{1280, 720};
+    bool windowGiven = false;
     bool fullscreen = false;
     std::optional<std::uint64_t> seed;
     std::optional<std::string> tracePath;
@@ -83,7 +84,10 @@ struct DesktopOptions {
 std::vector<OptionRow> optionTable(DesktopOptions& o) {
     return {
         {"--window", "WxH", "window size as the desktop counts it (default 1280x720)",
-         setSize(o.window, "1280x720")},
+         [&o, size = setSize(o.window, "1280x720")](std::string_view value) {
+             o.windowGiven = true;
+             return size(value);
+         }},
         {"--fullscreen", "", "full screen on every display; any key or click quits",
          setFlag(o.fullscreen)},
         {"--root", "", "as a screen saver's hack: draw in $XSCREENSAVER_WINDOW, else the root",
@@ -118,8 +122,11 @@ std::optional<int> parseCommandLine(int argc, char** argv, DesktopOptions& optio
                                                   std::vector<std::string>(argv + 1, argv + argc));
     if (const char* variable = std::getenv(kHackWindowVariable); variable && *variable)
         options.hack.variable = variable;
-    if (!problems.empty() && !options.hack.active()) {
-        return usageError(kProgram, problems.front());
+    if (!options.hack.active()) {
+        if (!problems.empty())
+            return usageError(kProgram, problems.front());
+        if (options.fullscreen && options.windowGiven)
+            return usageError(kProgram, "--fullscreen and --window do not go together");
     }
     for (const std::string& problem : problems)
         std::cerr << kProgram << ": skipped: " << problem << "\n";
@@ -344,14 +351,21 @@ int runOnWayland(const DesktopOptions& o) {
     return runWaylandSaver(std::move(choices), quitRequested);
 }
 
-bool hasXDisplay() {
-    const char* display = std::getenv("DISPLAY");
-    return display && *display;
+bool isSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value && *value;
 }
 
-} // namespace
+bool hasXDisplay() {
+    return isSet("DISPLAY");
+}
 
-namespace {
+// A window or full screen needs somewhere to show. A chosen SDL driver (kmsdrm, offscreen) is
+// the user's to judge; WAYLAND_SOCKET is the socket a locker hands its saver.
+bool hasAnyDisplay() {
+    return hasXDisplay() || isSet("WAYLAND_DISPLAY") || isSet("WAYLAND_SOCKET") ||
+           isSet("SDL_VIDEODRIVER");
+}
 
 int runMain(int argc, char** argv) {
     DesktopOptions options;
@@ -363,6 +377,8 @@ int runMain(int argc, char** argv) {
             << " draw in an X window, and DISPLAY is not set (on Wayland, use --fullscreen)\n";
         return kExitUsage;
     }
+    if (!options.hack.active() && !hasAnyDisplay())
+        return fail("there is no display to open: neither DISPLAY nor WAYLAND_DISPLAY is set");
 
     catchQuitSignals();
     if (!options.hack.active() && wantsNativeWayland())
