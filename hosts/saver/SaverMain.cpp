@@ -65,7 +65,7 @@ void catchQuitSignals() {
         sigaction(signal, &action, nullptr);
 }
 
-struct DesktopOptions {
+struct SaverOptions {
     PixelSize window{1280, 720};
     bool windowGiven = false;
     bool fullscreen = false;
@@ -81,7 +81,7 @@ struct DesktopOptions {
     bool help = false;
 };
 
-std::vector<OptionRow> optionTable(DesktopOptions& o) {
+std::vector<OptionRow> optionTable(SaverOptions& o) {
     return {
         {"--window", "WxH", "window size as the desktop counts it (default 1280x720)",
          [&o, size = setSize(o.window, "1280x720")](std::string_view value) {
@@ -117,7 +117,7 @@ int fail(const std::string& message) {
 
 // Usage errors end the run, except in a hack: the daemon runs its command line as written and
 // would only start the hack again, so a hack says what it skipped and goes on.
-std::optional<int> parseCommandLine(int argc, char** argv, DesktopOptions& options) {
+std::optional<int> parseCommandLine(int argc, char** argv, SaverOptions& options) {
     const auto problems = parseArgumentsLeniently(optionTable(options),
                                                   std::vector<std::string>(argv + 1, argv + argc));
     if (const char* variable = std::getenv(kHackWindowVariable); variable && *variable)
@@ -131,7 +131,7 @@ std::optional<int> parseCommandLine(int argc, char** argv, DesktopOptions& optio
     for (const std::string& problem : problems)
         std::cerr << kProgram << ": skipped: " << problem << "\n";
     if (options.help) {
-        DesktopOptions scratch;
+        SaverOptions scratch;
         std::cout << usageText(std::string(kProgram) + " [OPTIONS]",
                                "Shows the saver in a window (Escape quits), full screen, or in "
                                "the window a screen-saver daemon gives it.",
@@ -145,7 +145,7 @@ std::optional<int> parseCommandLine(int argc, char** argv, DesktopOptions& optio
     return std::nullopt;
 }
 
-std::vector<SDL_Window*> makeWindows(const DesktopOptions& o) {
+std::vector<SDL_Window*> makeWindows(const SaverOptions& o) {
     std::vector<SDL_Window*> windows;
     if (!o.fullscreen) {
         const auto flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
@@ -170,7 +170,7 @@ std::vector<SDL_Window*> makeWindows(const DesktopOptions& o) {
 }
 
 // The windows to draw in, or an error message.
-std::vector<SDL_Window*> openWindows(const DesktopOptions& o, std::string& error) {
+std::vector<SDL_Window*> openWindows(const SaverOptions& o, std::string& error) {
     if (!o.hack.active()) {
         auto windows = makeWindows(o);
         if (windows.empty())
@@ -238,7 +238,7 @@ std::optional<SdlScreen> makeScreen(SDL_Window* window, const platform::Environm
     return screen;
 }
 
-SdlLoopSettings loopSettings(const DesktopOptions& o, SDL_Window* firstWindow) {
+SdlLoopSettings loopSettings(const SaverOptions& o, SDL_Window* firstWindow) {
     SdlLoopSettings settings;
     settings.quitOn = o.hack.active() ? QuitOn::WindowGone
                       : o.fullscreen  ? QuitOn::AnyInput
@@ -255,7 +255,7 @@ SdlLoopSettings loopSettings(const DesktopOptions& o, SDL_Window* firstWindow) {
 }
 
 // What every path of this host asks of the environment; the main screen's scale is the path's.
-EnvironmentChoices environmentChoices(const DesktopOptions& o) {
+EnvironmentChoices environmentChoices(const SaverOptions& o) {
     EnvironmentChoices choices;
     choices.clock = std::make_shared<platform::MonotonicClock>();
     choices.seed = o.seed;
@@ -276,7 +276,7 @@ int finishRun(const LoopResult& result) {
 
 // A hack straight on Xlib and X shared memory. Nothing when the display cannot share memory
 // with this process (a remote server): the SDL path serves then.
-std::optional<int> runHackOnXlib(const DesktopOptions& o) {
+std::optional<int> runHackOnXlib(const SaverOptions& o) {
     const HackChoice choice = chooseHackWindow(o.hack);
     if (!choice.window)
         return fail(choice.error);
@@ -315,7 +315,7 @@ std::optional<int> runHackOnXlib(const DesktopOptions& o) {
     return status;
 }
 
-int run(const DesktopOptions& o, const std::vector<SDL_Window*>& windows) {
+int run(const SaverOptions& o, const std::vector<SDL_Window*>& windows) {
     LoadedFigure loaded = loadFigureIfGiven(o.figurePath);
     if (!loaded.error.empty())
         return fail(loaded.error);
@@ -337,7 +337,7 @@ int run(const DesktopOptions& o, const std::vector<SDL_Window*>& windows) {
                                 loopSettings(o, windows.front()), quitRequested));
 }
 
-int runOnWayland(const DesktopOptions& o) {
+int runOnWayland(const SaverOptions& o) {
     LoadedFigure loaded = loadFigureIfGiven(o.figurePath);
     if (!loaded.error.empty())
         return fail(loaded.error);
@@ -368,7 +368,7 @@ bool hasAnyDisplay() {
 }
 
 int runMain(int argc, char** argv) {
-    DesktopOptions options;
+    SaverOptions options;
     if (const auto status = parseCommandLine(argc, argv, options))
         return *status;
     if (options.hack.active() && !hasXDisplay()) {

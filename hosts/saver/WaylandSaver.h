@@ -1,6 +1,6 @@
 #pragma once
 
-// The desktop host as a native Wayland client: a window of its own, or one full-screen view on
+// The saver as a native Wayland client: a window of its own, or one full-screen view on
 // every output, drawn through shared memory with no X11 and no SDL call.
 
 #include "Zibbles/LoadedZibble.h"
