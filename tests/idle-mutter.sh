@@ -30,16 +30,17 @@ run=$work/out/run
 mkdir -m 700 "$run"
 [ "$(id -u)" -eq 0 ] && chown 65534:65534 "$run"
 
-# as_session COMMAND...: as uid 65534 (when root) with a clean environment in the session.
+# session_prefix: sets session_run to the command that runs a program as uid 65534 (when root)
+# with a clean environment in the session; each step execs the next, so $! is the program's pid.
+session_prefix() {
+  session_run=(env -i PATH=/usr/bin:/bin HOME="$work/out" XDG_RUNTIME_DIR="$run" WAYLAND_DISPLAY=wayland-mm)
+  [ -s "$work/out/bus" ] && session_run+=(DBUS_SESSION_BUS_ADDRESS="$(cat "$work/out/bus")")
+  [ -n "${LSAN_OPTIONS:-}" ] && session_run+=(LSAN_OPTIONS="$LSAN_OPTIONS")
+  [ "$(id -u)" -eq 0 ] && session_run=(setpriv --reuid=65534 --regid=65534 --clear-groups "${session_run[@]}")
+}
 as_session() {
-  local env=(env -i PATH=/usr/bin:/bin HOME="$work/out" XDG_RUNTIME_DIR="$run" WAYLAND_DISPLAY=wayland-mm)
-  [ -s "$work/out/bus" ] && env+=(DBUS_SESSION_BUS_ADDRESS="$(cat "$work/out/bus")")
-  [ -n "${LSAN_OPTIONS:-}" ] && env+=(LSAN_OPTIONS="$LSAN_OPTIONS")
-  if [ "$(id -u)" -eq 0 ]; then
-    setpriv --reuid=65534 --regid=65534 --clear-groups "${env[@]}" "$@"
-  else
-    "${env[@]}" "$@"
-  fi
+  session_prefix
+  "${session_run[@]}" "$@"
 }
 as_session dbus-run-session -- sh -c "echo \$\$ >'$work/out/mutter.pid'
   echo \"\$DBUS_SESSION_BUS_ADDRESS\" >'$work/out/bus'
@@ -61,7 +62,8 @@ mutter_pid=$(cat "$work/out/mutter.pid")
 trace=$work/out/trace.json
 idle_at_start=$(idle_ms)
 started=$(now_ms)
-as_session "$work/bin/zibbles" --idle 2 --no-network --figure "$work/bin/figure.svg" \
+session_prefix
+"${session_run[@]}" "$work/bin/zibbles" --idle 2 --no-network --figure "$work/bin/figure.svg" \
   --trace "$trace" 2>"$work/launcher.err" &
 launcher=$!
 # The monitor counts from the session's last input (here: mutter's start), not the launcher's.
