@@ -32,6 +32,7 @@ cat >"$work/expected" <<'FILES'
 ./usr/bin/zibbles
 ./usr/bin/zibbles-inspect
 ./usr/bin/zibbles-render
+./usr/lib/systemd/user/zibbles-idle.service
 ./usr/libexec/xscreensaver/zibbles
 ./usr/share/doc/zibbles/changelog.gz
 ./usr/share/doc/zibbles/copyright
