@@ -21,7 +21,8 @@ add_custom_command(
 set(ZIBBLES_WAYLAND_PROTOCOL_CODE ${_header} ${_code})
 
 # The idle launcher's two Wayland idle protocols: ext-idle-notify from wayland-protocols (staging)
-# and KDE's older idle.xml from plasma-wayland-protocols, generated the same way.
+# and KDE's older idle.xml from plasma-wayland-protocols, generated the same way, for the
+# launcher's own program (not the platform library).
 find_package(PlasmaWaylandProtocols REQUIRED)
 foreach(_protocol
         "ext-idle-notify-v1|${ZIBBLES_WAYLAND_PROTOCOLS_DIR}/staging/ext-idle-notify/ext-idle-notify-v1.xml"
@@ -39,5 +40,8 @@ foreach(_protocol
     DEPENDS ${_xml}
     COMMENT "Generating the ${_name} client code"
     VERBATIM)
-  list(APPEND ZIBBLES_WAYLAND_PROTOCOL_CODE ${_header} ${_code})
+  list(APPEND _idle_code ${_header} ${_code})
 endforeach()
+add_library(zibbles_wayland_idle_protocols STATIC ${_idle_code})
+target_include_directories(zibbles_wayland_idle_protocols PUBLIC ${ZIBBLES_WAYLAND_PROTOCOL_DIR})
+target_link_libraries(zibbles_wayland_idle_protocols PUBLIC PkgConfig::WaylandClient)

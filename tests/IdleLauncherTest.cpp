@@ -1,3 +1,4 @@
+#include "hosts/saver/IdleLauncherStart.h"
 #include "hosts/saver/IdleSourceChoice.h"
 #include "hosts/saver/SaverChild.h"
 
@@ -51,6 +52,11 @@ TEST(IdleLauncher, TheSaverGetsEveryArgumentButIdleAndIsFullScreen) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(saverArguments(c.launcher), c.saver);
+    // What zibbles hands its launcher: the saver, the seconds as given, the status lines' switch.
+    EXPECT_EQ(idleLauncherArguments("/usr/bin/z", 0.5, true, {"--idle", "0.5", "--seed", "1"}),
+              (Args{"/usr/bin/z", "0.5", "quiet", "--fullscreen", "--seed", "1"}));
+    EXPECT_EQ(idleLauncherArguments("/z", 300, false, {"--idle=300"}),
+              (Args{"/z", "300", "status", "--fullscreen"}));
 }
 
 TEST(IdleLauncher, AQuitSignalOrExitZeroIsNoCrash) {

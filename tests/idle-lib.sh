@@ -2,13 +2,15 @@
 # What the idle launcher's scripts (tests/idle-*.sh, bench/idle-launcher.sh) share (sourced, not
 # run): the binary where uid 65534 can run it, the launcher's saver, timing and CPU.
 
-# idle_copy_binary BINARY WORK: the binary, a figure and the sanitizer suppressions in WORK/bin,
-# readable by everyone; WORK/out is a folder the session's user may write to.
+# idle_copy_binary BINARY WORK: the binary and the launcher beside it (zibbles-idle), a figure
+# and the sanitizer suppressions in WORK/bin, readable by everyone; WORK/out is a folder the
+# session's user may write to.
 idle_copy_binary() {
   local repo
   repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
   mkdir -p "$2/bin" "$2/out"
   cp "$1" "$2/bin/zibbles"
+  cp "$(dirname "$1")/zibbles-idle" "$2/bin/zibbles-idle"
   cp "$repo/tests/data/decode/golden-24x24.svg" "$2/bin/figure.svg"
   cp "$repo/tests/lsan-desktop.supp" "$2/bin/"
   chmod 755 "$2"
@@ -54,4 +56,40 @@ cpu_percent() {
   sleep "$2"
   after=$(cpu_ns "$1")
   awk -v d=$((after - before)) -v t="$2" 'BEGIN { printf "%.3f", d / t / 1e7 }'
+}
+
+# mutter_prefix: sets mutter_run to the command that runs a program in the mutter session below,
+# as uid 65534 when root, with a clean environment; each step execs the next, so $! is the
+# program's own pid.
+mutter_prefix() {
+  mutter_run=(env -i PATH=/usr/bin:/bin HOME="$mutter_work/out" XDG_RUNTIME_DIR="$mutter_work/out/run"
+    WAYLAND_DISPLAY=wayland-mm)
+  [ -s "$mutter_work/out/bus" ] && mutter_run+=(DBUS_SESSION_BUS_ADDRESS="$(cat "$mutter_work/out/bus")")
+  [ -n "${LSAN_OPTIONS:-}" ] && mutter_run+=(LSAN_OPTIONS="$LSAN_OPTIONS")
+  [ "$(id -u)" -eq 0 ] && mutter_run=(setpriv --reuid=65534 --regid=65534 --clear-groups "${mutter_run[@]}")
+}
+
+# mutter_idle_ms: the session's idle time as GNOME's monitor counts it; empty when it does not answer.
+mutter_idle_ms() {
+  mutter_prefix
+  "${mutter_run[@]}" dbus-send --session --print-reply --dest=org.gnome.Mutter.IdleMonitor \
+    /org/gnome/Mutter/IdleMonitor/Core org.gnome.Mutter.IdleMonitor.GetIdletime 2>/dev/null |
+    awk '/uint64/ { print $2 }'
+}
+
+# start_mutter WORK: headless mutter (a 1280x720 virtual monitor, Wayland socket wayland-mm) on a
+# session bus of its own, in WORK/out (from idle_copy_binary); its log is WORK/mutter.log. Sets
+# mutter_pid. Fails when its idle monitor has not answered within 20 s.
+start_mutter() {
+  mutter_work=$1
+  mkdir -m 700 "$1/out/run"
+  [ "$(id -u)" -eq 0 ] && chown 65534:65534 "$1/out/run"
+  mutter_prefix
+  "${mutter_run[@]}" dbus-run-session -- sh -c "echo \$\$ >'$1/out/mutter.pid'
+    echo \"\$DBUS_SESSION_BUS_ADDRESS\" >'$1/out/bus'
+    exec mutter --headless --virtual-monitor 1280x720 --wayland --no-x11 --wayland-display wayland-mm" \
+    >"$1/mutter.log" 2>&1 &
+  monitor_answers() { [ -S "$mutter_work/out/run/wayland-mm" ] && [ -n "$(mutter_idle_ms)" ]; }
+  wait_for 20 monitor_answers || return 1
+  mutter_pid=$(cat "$1/out/mutter.pid")
 }

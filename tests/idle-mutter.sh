@@ -26,44 +26,17 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 idle_copy_binary "$binary" "$work"
-run=$work/out/run
-mkdir -m 700 "$run"
-[ "$(id -u)" -eq 0 ] && chown 65534:65534 "$run"
-
-# session_prefix: sets session_run to the command that runs a program as uid 65534 (when root)
-# with a clean environment in the session; each step execs the next, so $! is the program's pid.
-session_prefix() {
-  session_run=(env -i PATH=/usr/bin:/bin HOME="$work/out" XDG_RUNTIME_DIR="$run" WAYLAND_DISPLAY=wayland-mm)
-  [ -s "$work/out/bus" ] && session_run+=(DBUS_SESSION_BUS_ADDRESS="$(cat "$work/out/bus")")
-  [ -n "${LSAN_OPTIONS:-}" ] && session_run+=(LSAN_OPTIONS="$LSAN_OPTIONS")
-  [ "$(id -u)" -eq 0 ] && session_run=(setpriv --reuid=65534 --regid=65534 --clear-groups "${session_run[@]}")
-}
-as_session() {
-  session_prefix
-  "${session_run[@]}" "$@"
-}
-as_session dbus-run-session -- sh -c "echo \$\$ >'$work/out/mutter.pid'
-  echo \"\$DBUS_SESSION_BUS_ADDRESS\" >'$work/out/bus'
-  exec mutter --headless --virtual-monitor 1280x720 --wayland --no-x11 --wayland-display wayland-mm" \
-  >"$work/mutter.log" 2>&1 &
-idle_ms() {
-  as_session dbus-send --session --print-reply --dest=org.gnome.Mutter.IdleMonitor \
-    /org/gnome/Mutter/IdleMonitor/Core org.gnome.Mutter.IdleMonitor.GetIdletime 2>/dev/null |
-    awk '/uint64/ { print $2 }'
-}
-monitor_answers() { [ -S "$run/wayland-mm" ] && [ -n "$(idle_ms)" ]; }
-if ! wait_for 20 monitor_answers; then
+if ! start_mutter "$work"; then
   echo "skipped: headless mutter did not start here:"
   tail -n 5 "$work/mutter.log"
   exit 77
 fi
-mutter_pid=$(cat "$work/out/mutter.pid")
 
 trace=$work/out/trace.json
-idle_at_start=$(idle_ms)
+idle_at_start=$(mutter_idle_ms)
 started=$(now_ms)
-session_prefix
-"${session_run[@]}" "$work/bin/zibbles" --idle 2 --no-network --figure "$work/bin/figure.svg" \
+mutter_prefix
+"${mutter_run[@]}" "$work/bin/zibbles" --idle 2 --no-network --figure "$work/bin/figure.svg" \
   --trace "$trace" 2>"$work/launcher.err" &
 launcher=$!
 # The monitor counts from the session's last input (here: mutter's start), not the launcher's.

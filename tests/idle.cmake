@@ -3,7 +3,8 @@
 # bus, headless sway, Xvfb without and with the daemon).
 if(TARGET IdleLauncherTest)
   target_sources(IdleLauncherTest PRIVATE ${PROJECT_SOURCE_DIR}/hosts/saver/IdleSourceChoice.cpp
-                                          ${PROJECT_SOURCE_DIR}/hosts/saver/SaverChild.cpp)
+                                          ${PROJECT_SOURCE_DIR}/hosts/saver/SaverChild.cpp
+                                          ${PROJECT_SOURCE_DIR}/hosts/saver/IdleLauncherStart.cpp)
   target_include_directories(IdleLauncherTest PRIVATE ${PROJECT_SOURCE_DIR})
 endif()
 if(TARGET zibbles)

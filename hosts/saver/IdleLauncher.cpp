@@ -82,7 +82,7 @@ class Launcher {
     Launcher(const IdleLauncherChoices& choices, IdleSource& source, int signals,
              const sigset_t& childMask)
         : choices_(choices), source_(source), signals_(signals), childMask_(childMask),
-          saverArguments_(saverArguments(choices.arguments)) {}
+          saverArguments_(choices.saverArguments) {}
 
     int run() {
         std::vector<IdleChange> changes;
@@ -114,7 +114,7 @@ class Launcher {
   private:
     void start() {
         std::string error;
-        saver_ = startSaver(choices_.argv0, saverArguments_, childMask_, error);
+        saver_ = startSaver(choices_.saverPath, saverArguments_, childMask_, error);
         startedAt_ = Clock::now();
         if (saver_ < 0) {
             say(error + "; trying again in a minute");
@@ -199,6 +199,8 @@ class Launcher {
 
 int runIdleLauncher(const IdleLauncherChoices& choices) {
     const IdleSourceChoice choice = chooseIdleSource(findOffers());
+    if (choice.source != IdleSourceKind::X11ScreenSaver)
+        releaseX11Probe();
     if (choice.daemonRuns)
         return fail("an XScreenSaver daemon already runs on this display and starts its own "
                     "hacks there; name zibbles in its programs: list instead of using --idle");

@@ -9,6 +9,7 @@
 #include <iostream>
 #include <optional>
 #include <unistd.h>
+#include <utility>
 
 namespace zibbles::host {
 namespace {
@@ -26,9 +27,22 @@ extern "C" int onXConnectionLost(Display*) {
     _exit(1);
 }
 
+// An X server resets itself when its last client leaves and refuses connections for a moment:
+// the probe's connection is kept for the source, and a refused one is tried again briefly.
+Display* keptDisplay = nullptr;
+
 Display* openDisplay() {
+    if (Display* kept = std::exchange(keptDisplay, nullptr))
+        return kept;
     const char* name = std::getenv("DISPLAY");
-    return name && *name ? XOpenDisplay(nullptr) : nullptr;
+    if (!name || !*name)
+        return nullptr;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (Display* display = XOpenDisplay(nullptr))
+            return display;
+        usleep(100'000);
+    }
+    return nullptr;
 }
 
 bool hasProperty(Display* display, Window window, Atom property) {
@@ -138,8 +152,15 @@ X11IdleOffers x11IdleOffered() {
     int event = 0, error = 0;
     const X11IdleOffers offers{XScreenSaverQueryExtension(display, &event, &error) != 0,
                                daemonAnnounced(display)};
-    XCloseDisplay(display);
+    if (keptDisplay)
+        XCloseDisplay(keptDisplay);
+    keptDisplay = display;
     return offers;
+}
+
+void releaseX11Probe() {
+    if (Display* kept = std::exchange(keptDisplay, nullptr))
+        XCloseDisplay(kept);
 }
 
 std::unique_ptr<IdleSource> openX11IdleSource(std::uint64_t idleMs, std::string& error) {

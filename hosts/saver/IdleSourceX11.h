@@ -18,8 +18,10 @@ struct X11IdleOffers {
     bool xscreensaverDaemon = false; // a daemon has announced itself on the display
 };
 
-// What the X display of DISPLAY offers (all false without one).
+// What the X display of DISPLAY offers (all false without one). Its connection is kept for
+// openX11IdleSource until that or releaseX11Probe.
 X11IdleOffers x11IdleOffered();
+void releaseX11Probe();
 
 std::unique_ptr<IdleSource> openX11IdleSource(std::uint64_t idleMs, std::string& error);
 

@@ -28,11 +28,11 @@ std::vector<std::string> saverArguments(const std::vector<std::string>& launcher
     return arguments;
 }
 
-pid_t startSaver(const std::string& argv0, const std::vector<std::string>& arguments,
+pid_t startSaver(const std::string& path, const std::vector<std::string>& arguments,
                  const sigset_t& childMask, std::string& error) {
     // Everything the child needs is made before fork: after it, only async-signal-safe calls.
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(argv0.c_str()));
+    argv.push_back(const_cast<char*>("zibbles"));
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
@@ -48,7 +48,7 @@ pid_t startSaver(const std::string& argv0, const std::vector<std::string>& argum
         if (getppid() != parent)
             _exit(127);
         sigprocmask(SIG_SETMASK, &childMask, nullptr);
-        execv("/proc/self/exe", argv.data());
+        execv(path.c_str(), argv.data());
         _exit(127);
     }
     return pid;

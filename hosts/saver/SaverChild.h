@@ -1,8 +1,8 @@
 #pragma once
 
-// The saver that the idle launcher shows: a child process of this same program with
-// --fullscreen, so that the resident launcher stays small and a saver that crashes takes only
-// itself down. The child ends with its parent.
+// The saver that the idle launcher shows: a child process, zibbles with --fullscreen, so that the
+// resident launcher stays small (it loads none of the saver's libraries) and a saver that crashes
+// takes only itself down. The child ends with its parent.
 
 #include <signal.h>
 #include <sys/types.h>
@@ -16,9 +16,9 @@ namespace zibbles::host {
 // --fullscreen when it is not there already.
 std::vector<std::string> saverArguments(const std::vector<std::string>& launcherArguments);
 
-// Starts this program (/proc/self/exe) as argv0 with the arguments, with the signal mask
-// restored to childMask. The pid, or -1 with error set.
-pid_t startSaver(const std::string& argv0, const std::vector<std::string>& arguments,
+// Starts the saver program at path with the arguments, with the signal mask restored to
+// childMask. The pid, or -1 with error set.
+pid_t startSaver(const std::string& path, const std::vector<std::string>& arguments,
                  const sigset_t& childMask, std::string& error);
 
 // A wait status as people read it: "exit status 1", "signal 11 (Segmentation fault)".

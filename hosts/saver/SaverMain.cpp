@@ -5,9 +5,9 @@
 //   main
 //   ├── parseCommandLine            usage errors → exit 2 (a hack skips them), --help or
 //   │                               --version → exit 0
-//   ├── runIdleLauncher             --idle: the resident launcher, which shows this program
-//   │                               with --fullscreen after a spell without input
-//   │                               (hosts/saver/IdleLauncher.cpp)
+//   ├── startIdleLauncher           --idle: exec the resident launcher (zibbles-idle), which
+//   │                               shows this program with --fullscreen after a spell
+//   │                               without input (hosts/saver/IdleLauncher.cpp)
 //   ├── hasXDisplay                 a hack with no X display → exit 2 (it draws in an X window)
 //   ├── catchQuitSignals            SIGINT, SIGTERM, SIGHUP set a flag (SDL's own handlers off)
 //   ├── runOnWayland                a Wayland session (not a hack): the host's own Wayland
@@ -29,7 +29,7 @@
 #include "hosts/common/ProcessSetup.h"
 #include "hosts/common/VersionText.h"
 #include "hosts/saver/HackOptions.h"
-#include "hosts/saver/IdleLauncher.h"
+#include "hosts/saver/IdleLauncherStart.h"
 #include "hosts/saver/SdlHackWindow.h"
 #include "hosts/saver/SdlLoop.h"
 #include "hosts/saver/WaylandSaver.h"
@@ -381,10 +381,7 @@ int runMain(int argc, char** argv) {
     if (options.idleSeconds > 0)
         return options.hack.active()
                    ? usageError(kProgram, "--idle shows the saver by itself, not as a hack")
-                   : runIdleLauncher({options.idleSeconds,
-                                      argv[0],
-                                      {argv + 1, argv + argc},
-                                      statusLinesOnStandardError(kProgram, options.quiet)});
+                   : startIdleLauncher(options.idleSeconds, options.quiet, {argv + 1, argv + argc});
     if (options.hack.active() && !hasXDisplay()) {
         std::cerr
             << kProgram << ": --root, --window-id and " << kHackWindowVariable
