@@ -379,8 +379,9 @@ int runMain(int argc, char** argv) {
     if (const auto status = parseCommandLine(argc, argv, options))
         return *status;
     if (options.idleSeconds > 0)
-        return options.hack.active()
-                   ? usageError(kProgram, "--idle shows the saver by itself, not as a hack")
+        return options.hack.active() || options.windowGiven
+                   ? usageError(kProgram, "--idle shows the saver full screen by itself: not as "
+                                          "a hack, nor in a window")
                    : startIdleLauncher(options.idleSeconds, options.quiet, {argv + 1, argv + argc});
     if (options.hack.active() && !hasXDisplay()) {
         std::cerr
