@@ -140,9 +140,14 @@ class Launcher {
     }
 
     void saverEnded(int status, std::vector<IdleChange>& changes) {
-        source_.lookAgain(changes);
-        if (endedAsAsked(status))
+        if (endedAsAsked(status)) {
+            // Input ended it, and the source's word of that may come after the saver's end: the
+            // next start waits for the source to say idle anew.
+            idle_ = false;
+            source_.lookAgain(changes);
             return;
+        }
+        source_.lookAgain(changes);
         const auto now = Clock::now();
         const auto ranFor = std::chrono::duration_cast<std::chrono::seconds>(now - startedAt_);
         nextStartAllowed_ = startedAt_ + kBetweenCrashedStarts;

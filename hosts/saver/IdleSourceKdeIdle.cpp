@@ -32,7 +32,8 @@ class KdeIdleSource final : public IdleSource {
     }
 
     pollfd prepareToSleep() override { return connection_->prepareToSleep(); }
-    int timeoutMs() override { return -1; }
+    // A change heard while preparing has been read already: the descriptor will not tell it.
+    int timeoutMs() override { return heard_.empty() ? -1 : 0; }
     bool dispatch(short revents, std::vector<IdleChange>& changes, std::string& error) override {
         return connection_->dispatch(revents, heard_, changes, error);
     }

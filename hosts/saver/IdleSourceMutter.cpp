@@ -69,6 +69,9 @@ class MutterIdleSource final : public IdleSource {
     }
 
     int timeoutMs() override {
+        // A change heard while preparing has been read already: the descriptor will not tell it.
+        if (!heard_.empty())
+            return 0;
         std::uint64_t at = 0;
         if (sd_bus_get_timeout(bus_, &at) < 0 || at == UINT64_MAX)
             return -1;

@@ -116,21 +116,24 @@ class X11IdleSource final : public IdleSource {
         return true;
     }
 
-    void lookAgain(std::vector<IdleChange>& changes) override { look(changes); }
+    // Tells the present state even when it has not changed: the launcher asks after the saver
+    // ended, when it waits for a fresh word.
+    void lookAgain(std::vector<IdleChange>& changes) override { look(changes, true); }
 
   private:
-    void look(std::vector<IdleChange>& changes) {
+    // Tells a change of state, or the state as it is when always.
+    void look(std::vector<IdleChange>& changes, bool always = false) {
         if (!XScreenSaverQueryInfo(display_, DefaultRootWindow(display_), info_))
             return;
         const std::uint64_t idle = info_->idle;
         if (idle >= idleMs_) {
-            if (!idle_)
+            if (!idle_ || always)
                 changes.push_back(IdleChange::Idle);
             idle_ = true;
             lookAt_.reset();
             return;
         }
-        if (idle_)
+        if (idle_ || always)
             changes.push_back(IdleChange::Active);
         idle_ = false;
         lookAt_ = Clock::now() + std::chrono::milliseconds(idleMs_ - idle);
