@@ -93,3 +93,28 @@ start_mutter() {
   wait_for 20 monitor_answers || return 1
   mutter_pid=$(cat "$1/out/mutter.pid")
 }
+
+# check_traced_saver SOURCE DUE_MS: the checks of a session without screenshots, from the saver's
+# own trace, for the launcher (launcher, started, trace, work as the scripts set them) that was
+# started with --idle 2 and --trace: nothing until the saver is due, then a 1280x720 view
+# presenting frames, the source named, and SIGTERM ending the launcher and its saver together.
+check_traced_saver() {
+  local source=$1 due=$2 appeared_at=0 saver
+  quiet_until() { while [ "$(now_ms)" -lt "$((started + $1))" ]; do [ -e "$trace" ] && return 1; sleep 0.05; done; }
+  check "nothing starts before the session has been idle 2 s" quiet_until $((due - 300))
+  appeared() { [ -e "$trace" ] && appeared_at=$(now_ms); }
+  check "the saver starts about then" wait_for 10 appeared
+  echo "      the saver started $((appeared_at - started)) ms after the launcher"
+  check "... within 1.5 s of it being due" test $((appeared_at - started)) -le $((due + 1500))
+  presents() { grep -c '"event":"frame.presented","width":1280,"height":720' "$trace" 2>/dev/null; }
+  presenting() { [ "$(presents)" -ge 10 ]; }
+  check "then a 1280x720 view presents frames" wait_for 10 presenting
+  check "the launcher names its idle source" grep -q "idle source: $source" "$work/launcher.err"
+  saver=$(saver_of "$launcher")
+  check "the saver is the launcher's child" test -n "$saver"
+  kill -TERM "$launcher"
+  check "SIGTERM ends the launcher and the saver within 250 ms" all_gone_within 250 "$launcher" ${saver:+"$saver"}
+  wait "$launcher"
+  check "... and the launcher exits with 0" test $? -eq 0
+  launcher=""
+}

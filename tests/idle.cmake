@@ -1,6 +1,6 @@
 # zibbles --idle, the resident launcher: its choice of idle source and the saver's command line
 # from the hosts' sources, then one script per real session (headless mutter on its own session
-# bus, headless sway, Xvfb without and with the daemon).
+# bus, kwin_wayland --virtual, headless sway, Xvfb without and with the daemon).
 if(TARGET IdleLauncherTest)
   target_sources(IdleLauncherTest PRIVATE ${PROJECT_SOURCE_DIR}/hosts/saver/IdleSourceChoice.cpp
                                           ${PROJECT_SOURCE_DIR}/hosts/saver/SaverChild.cpp
@@ -8,7 +8,7 @@ if(TARGET IdleLauncherTest)
   target_include_directories(IdleLauncherTest PRIVATE ${PROJECT_SOURCE_DIR})
 endif()
 if(TARGET zibbles)
-  foreach(session mutter sway x11)
+  foreach(session mutter kwin sway x11)
     string(SUBSTRING ${session} 0 1 _first)
     string(TOUPPER ${_first} _first)
     string(SUBSTRING ${session} 1 -1 _rest)
