@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # What `zibbles --idle` costs while it waits: the launcher alone, as a whole process, with a delay
 # it never reaches, on each session it serves here: headless mutter (org.gnome.Mutter.IdleMonitor
-# over sd-bus), headless sway 1.7 (org_kde_kwin_idle) and Xvfb (MIT-SCREEN-SAVER). For each: the
+# over sd-bus), kwin_wayland --virtual (ext_idle_notifier_v1), headless sway 1.7
+# (org_kde_kwin_idle) and Xvfb (MIT-SCREEN-SAVER). For each: the
 # CPU its threads used (time on a core from /proc/PID/task/*/schedstat, % of one core) and its
 # resident memory (VmRSS at the end), medians of RUNS runs; the targets are 0.05 % and 10 MB.
 # Usage: bench/idle-launcher.sh ZIBBLES_BINARY [SECONDS [RUNS]]   (defaults: 30 s, 3 runs)
@@ -18,10 +19,12 @@ settle=2 # seconds for the launcher to find its source and arm it
 work=$(mktemp -d)
 launcher=""
 mutter_pid=""
+kwin_pid=""
 xvfb_pid=""
 cleanup() {
   [ -n "$launcher" ] && kill "$launcher" 2>/dev/null
   [ -n "$mutter_pid" ] && kill "$mutter_pid" 2>/dev/null
+  [ -n "$kwin_pid" ] && kill "$kwin_pid" 2>/dev/null
   stop_sway
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   rm -rf "$work"
@@ -65,6 +68,10 @@ start_mutter "$work" || { echo "mutter did not start" >&2; exit 1; }
 mutter_prefix
 row "headless mutter (org.gnome.Mutter.IdleMonitor)" "${mutter_run[@]}" "$work/bin/zibbles"
 kill "$mutter_pid"; mutter_pid=""
+
+start_kwin "$work" || { echo "kwin_wayland did not start" >&2; exit 1; }
+row "kwin_wayland 5.27 --virtual (ext_idle_notifier_v1)" "${kwin_run[@]}" "$work/bin/zibbles"
+kill "$kwin_pid"; kwin_pid=""
 
 start_sway "$work/session" "resolution 1280x720" || { echo "sway did not start" >&2; exit 1; }
 session_prefix

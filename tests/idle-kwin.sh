@@ -26,28 +26,15 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 idle_copy_binary "$binary" "$work"
-run=$work/out/run
-mkdir -m 700 "$run"
-# Debian gives kwin_wayland a file capability, which a container without it may not exec; a copy
-# has none.
-cp "$(command -v kwin_wayland)" "$work/bin/kwin_wayland"
-chmod 755 "$work/bin/kwin_wayland"
-[ "$(id -u)" -eq 0 ] && chown 65534:65534 "$run"
-session=(env -i PATH=/usr/bin:/bin HOME="$work/out" XDG_RUNTIME_DIR="$run" LSAN_OPTIONS="$LSAN_OPTIONS")
-[ "$(id -u)" -eq 0 ] && session=(setpriv --reuid=65534 --regid=65534 --clear-groups "${session[@]}")
-"${session[@]}" KWIN_COMPOSE=Q dbus-run-session -- sh -c "echo \$\$ >'$work/out/kwin.pid'
-  exec '$work/bin/kwin_wayland' --virtual --width 1280 --height 720 --socket wayland-kw \
-    --no-lockscreen --no-global-shortcuts --no-kactivities" >"$work/kwin.log" 2>&1 &
-if ! wait_for 20 test -S "$run/wayland-kw"; then
+if ! start_kwin "$work"; then
   echo "skipped: kwin_wayland --virtual did not start here:"
   tail -n 5 "$work/kwin.log"
   exit 77
 fi
-kwin_pid=$(cat "$work/out/kwin.pid")
 
 trace=$work/out/trace.json
 started=$(now_ms)
-"${session[@]}" WAYLAND_DISPLAY=wayland-kw "$work/bin/zibbles" --idle 2 --no-network \
+"${kwin_run[@]}" "$work/bin/zibbles" --idle 2 --no-network \
   --figure "$work/bin/figure.svg" --trace "$trace" 2>"$work/launcher.err" &
 launcher=$!
 # The notification counts from its own creation, at the launcher's start.

@@ -118,3 +118,25 @@ check_traced_saver() {
   check "... and the launcher exits with 0" test $? -eq 0
   launcher=""
 }
+
+# start_kwin WORK: KDE's compositor on a 1280x720 virtual framebuffer (Wayland socket wayland-kw)
+# with a session bus of its own, in WORK/out (from idle_copy_binary); its log is WORK/kwin.log.
+# Sets kwin_pid and kwin_run, the command that runs a program in that session (as uid 65534 when
+# root, $! its own pid). Fails when no socket appears within 20 s.
+start_kwin() {
+  local run=$1/out/run
+  mkdir -m 700 "$run"
+  [ "$(id -u)" -eq 0 ] && chown 65534:65534 "$run"
+  # Debian gives kwin_wayland a file capability, which a container without it may not exec; a
+  # copy has none.
+  cp "$(command -v kwin_wayland)" "$1/bin/kwin_wayland"
+  chmod 755 "$1/bin/kwin_wayland"
+  kwin_run=(env -i PATH=/usr/bin:/bin HOME="$1/out" XDG_RUNTIME_DIR="$run" LSAN_OPTIONS="${LSAN_OPTIONS:-}")
+  [ "$(id -u)" -eq 0 ] && kwin_run=(setpriv --reuid=65534 --regid=65534 --clear-groups "${kwin_run[@]}")
+  "${kwin_run[@]}" KWIN_COMPOSE=Q dbus-run-session -- sh -c "echo \$\$ >'$1/out/kwin.pid'
+    exec '$1/bin/kwin_wayland' --virtual --width 1280 --height 720 --socket wayland-kw \
+      --no-lockscreen --no-global-shortcuts --no-kactivities" >"$1/kwin.log" 2>&1 &
+  wait_for 20 test -S "$run/wayland-kw" || return 1
+  kwin_pid=$(cat "$1/out/kwin.pid")
+  kwin_run+=(WAYLAND_DISPLAY=wayland-kw)
+}
