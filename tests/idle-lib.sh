@@ -82,7 +82,7 @@ mutter_idle_ms() {
 # mutter_pid. Fails when its idle monitor has not answered within 20 s.
 start_mutter() {
   mutter_work=$1
-  mkdir -m 700 "$1/out/run"
+  mkdir -p -m 700 "$1/out/run"
   [ "$(id -u)" -eq 0 ] && chown 65534:65534 "$1/out/run"
   mutter_prefix
   "${mutter_run[@]}" dbus-run-session -- sh -c "echo \$\$ >'$1/out/mutter.pid'
@@ -125,7 +125,7 @@ check_traced_saver() {
 # root, $! its own pid). Fails when no socket appears within 20 s.
 start_kwin() {
   local run=$1/out/run
-  mkdir -m 700 "$run"
+  mkdir -p -m 700 "$run"
   [ "$(id -u)" -eq 0 ] && chown 65534:65534 "$run"
   # Debian gives kwin_wayland a file capability, which a container without it may not exec; a
   # copy has none.
