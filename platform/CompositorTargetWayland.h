@@ -50,6 +50,8 @@ class CompositorTargetWayland final : public CompositorTarget {
                 std::string& error);
     // Damage that waits for a free buffer: show it now if one is free.
     void presentWaiting();
+    // How many frames have been committed to the surface so far.
+    std::uint64_t framesCommitted() const { return framesCommitted_; }
     bool hasWaitingDamage() const { return !waiting_.empty(); }
 
     struct Buffer; // one wl_shm buffer and the rectangles it lacks
@@ -64,6 +66,7 @@ class CompositorTargetWayland final : public CompositorTarget {
     std::int32_t bufferScale_ = 1;
     std::array<std::unique_ptr<Buffer>, 2> buffers_;
     std::vector<IntRect> waiting_; // damage not yet committed
+    std::uint64_t framesCommitted_ = 0;
 };
 
 } // namespace zibbles::platform

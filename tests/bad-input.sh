@@ -38,6 +38,11 @@ done <<'CASES'
 1|neither DISPLAY nor WAYLAND_DISPLAY is set||zibbles|--fullscreen
 2|Try 'zibbles --help'|DISPLAY=:99|zibbles|--fullscreen --window 10x10
 2|Try 'zibbles --help'||zibbles|--bogus
+2|Try 'zibbles --help'||zibbles|--idle 0
+2|not as a hack, nor in a window||zibbles|--idle 2 --window 640x360
+2|not as a hack, nor in a window||zibbles|--idle 2 --root
+1|offers no idle source|DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent XDG_RUNTIME_DIR=/nonexistent|zibbles|--idle 2
+2|run 'zibbles --idle SECONDS' instead||zibbles-idle|
 2|Try 'zibbles-render --help'||zibbles-render|--size 100000x100000
 2|device pixels a side||zibbles-render|--size 5000x5000 --scale 2
 2|Try 'zibbles-render --help'||zibbles-render|--fps 0

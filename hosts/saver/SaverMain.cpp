@@ -5,6 +5,9 @@
 //   main
 //   ├── parseCommandLine            usage errors → exit 2 (a hack skips them), --help or
 //   │                               --version → exit 0
+//   ├── startIdleLauncher           --idle: exec the resident launcher (zibbles-idle), which
+//   │                               shows this program with --fullscreen after a spell
+//   │                               without input (hosts/saver/IdleLauncher.cpp)
 //   ├── hasXDisplay                 a hack with no X display → exit 2 (it draws in an X window)
 //   ├── catchQuitSignals            SIGINT, SIGTERM, SIGHUP set a flag (SDL's own handlers off)
 //   ├── runOnWayland                a Wayland session (not a hack): the host's own Wayland
@@ -26,6 +29,7 @@
 #include "hosts/common/ProcessSetup.h"
 #include "hosts/common/VersionText.h"
 #include "hosts/saver/HackOptions.h"
+#include "hosts/saver/IdleLauncherStart.h"
 #include "hosts/saver/SdlHackWindow.h"
 #include "hosts/saver/SdlLoop.h"
 #include "hosts/saver/WaylandSaver.h"
@@ -69,6 +73,7 @@ struct SaverOptions {
     PixelSize window{1280, 720};
     bool windowGiven = false;
     bool fullscreen = false;
+    double idleSeconds = 0; // 0: not the launcher
     std::optional<std::uint64_t> seed;
     std::optional<std::string> tracePath;
     bool noNetwork = false;
@@ -90,6 +95,8 @@ std::vector<OptionRow> optionTable(SaverOptions& o) {
          }},
         {"--fullscreen", "", "full screen on every display; any key or click quits",
          setFlag(o.fullscreen)},
+        {"--idle", "SECONDS", "stay resident; full screen after SECONDS without input, each time",
+         setPositive(o.idleSeconds, 86400)},
         {"--root", "", "as a screen saver's hack: draw in $XSCREENSAVER_WINDOW, else the root",
          setFlag(o.hack.root)},
         {"-root", "", "", setFlag(o.hack.root)},
@@ -371,6 +378,11 @@ int runMain(int argc, char** argv) {
     SaverOptions options;
     if (const auto status = parseCommandLine(argc, argv, options))
         return *status;
+    if (options.idleSeconds > 0)
+        return options.hack.active() || options.windowGiven
+                   ? usageError(kProgram, "--idle shows the saver full screen by itself: not as "
+                                          "a hack, nor in a window")
+                   : startIdleLauncher(options.idleSeconds, options.quiet, {argv + 1, argv + argc});
     if (options.hack.active() && !hasXDisplay()) {
         std::cerr
             << kProgram << ": --root, --window-id and " << kHackWindowVariable

@@ -17,8 +17,8 @@ namespace {
 class WaylandBackend final : public PresentBackend {
   public:
     WaylandBackend(platform::WaylandConnection& connection, std::vector<WaylandScreen>& screens,
-                   QuitOn quitOn)
-        : connection_(connection), screens_(screens),
+                   QuitOn quitOn, platform::Trace* trace)
+        : connection_(connection), screens_(screens), trace_(trace), committed_(screens.size()),
           input_(connection,
                  quitOn == QuitOn::AnyInput ? platform::PointerImage::Hidden
                                             : platform::PointerImage::Shown,
@@ -40,8 +40,17 @@ class WaylandBackend final : public PresentBackend {
     }
 
     void afterFrame() override {
-        for (WaylandScreen& screen : screens_)
-            screen.window->target().presentWaiting();
+        for (std::size_t i = 0; i < screens_.size(); ++i) {
+            auto& target = screens_[i].window->target();
+            target.presentWaiting();
+            if (trace_ && target.framesCommitted() != committed_[i]) {
+                const auto& pixels = target.framebuffer();
+                trace_->record("frame.presented",
+                               "\"width\":" + std::to_string(pixels.width()) +
+                                   ",\"height\":" + std::to_string(pixels.height()));
+            }
+            committed_[i] = target.framesCommitted();
+        }
     }
 
     Next wait(const WakeFd& wake, double seconds, bool) override {
@@ -102,6 +111,8 @@ class WaylandBackend final : public PresentBackend {
 
     platform::WaylandConnection& connection_;
     std::vector<WaylandScreen>& screens_;
+    platform::Trace* trace_;
+    std::vector<std::uint64_t> committed_; // each surface's commits so far
     bool quit_ = false;
     platform::WaylandInput input_;
 };
@@ -111,7 +122,7 @@ class WaylandBackend final : public PresentBackend {
 LoopResult runWaylandLoop(platform::WaylandConnection& connection, platform::MainQueue& queue,
                           std::vector<WaylandScreen>& screens, const WaylandLoopSettings& settings,
                           const volatile std::sig_atomic_t& quitFlag) {
-    WaylandBackend backend(connection, screens, settings.quitOn);
+    WaylandBackend backend(connection, screens, settings.quitOn, settings.trace.get());
     return runPresentLoop(queue, backend, settings.refreshRate, settings.redraw, quitFlag);
 }
 

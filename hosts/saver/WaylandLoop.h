@@ -7,6 +7,7 @@
 #include "hosts/saver/PresentLoop.h"
 #include "platform/Compositor.h"
 #include "platform/Screen.h"
+#include "platform/Trace.h"
 #include "platform/WaylandConnection.h"
 #include "platform/WaylandWindow.h"
 
@@ -28,6 +29,8 @@ struct WaylandLoopSettings {
     QuitOn quitOn = QuitOn::EscapeOrClose; // AnyInput in full screen; WindowGone is not used
     double refreshRate = 60.0;             // frames per second while something moves
     Redraw redraw = Redraw::Damaged;
+    // When set, a "frame.presented" {width, height} event for each frame a surface commits.
+    std::shared_ptr<platform::Trace> trace;
 };
 
 // Main thread only. The presenting loop on a Wayland compositor: it sleeps in poll on the

@@ -128,9 +128,9 @@ int runWaylandSaver(WaylandSaverChoices choices, const volatile std::sig_atomic_
             return kExitFailed;
         screens.push_back(std::move(*screen));
     }
-    const WaylandLoopSettings settings{choices.fullscreen ? QuitOn::AnyInput
-                                                          : QuitOn::EscapeOrClose,
-                                       refreshRateOf(*connection), choices.redraw};
+    const WaylandLoopSettings settings{
+        choices.fullscreen ? QuitOn::AnyInput : QuitOn::EscapeOrClose, refreshRateOf(*connection),
+        choices.redraw, made.environment->trace};
     const LoopResult result =
         runWaylandLoop(*connection, *made.environment->mainQueue, screens, settings, quitFlag);
     if (choices.onLoopEnd)
