@@ -22,8 +22,9 @@
 //   │                               status lines on stderr unless --quiet
 //   ├── makeScreen (each window)    compositor target, "ZibblesBounceView" in a Window of the
 //   │                               display's scale (a small window is a preview), --figure
-//   ├── runSdlLoop                start, draw what moves, sleep otherwise, stop → exit 0
-//   └── teardown                    under a watchdog: the process ends within 2 s whatever hangs
+//   ├── runSdlLoop                  start, draw what moves, sleep otherwise, stop → exit 0
+//   └── teardown                    under a watchdog: the process ends within 2 s of the first
+//                                   quit signal (else of the loop's end), whatever hangs
 #include "hosts/common/HostEnvironment.h"
 #include "hosts/common/HostOptions.h"
 #include "hosts/common/ProcessSetup.h"
@@ -56,9 +57,16 @@ constexpr unsigned kQuitWatchdogSeconds = 2;
 
 volatile std::sig_atomic_t quitRequested = 0;
 
+// The watchdog counts from the first quit: a second signal, or the loop's end after a signal,
+// must not put the end off again.
+void armQuitWatchdog() {
+    if (!quitRequested)
+        alarm(kQuitWatchdogSeconds); // SIGALRM's default action ends the process
+}
+
 extern "C" void onQuitSignal(int) {
+    armQuitWatchdog();
     quitRequested = 1;
-    alarm(kQuitWatchdogSeconds); // SIGALRM's default action ends the process
 }
 
 void catchQuitSignals() {
@@ -275,7 +283,7 @@ EnvironmentChoices environmentChoices(const SaverOptions& o) {
 
 int finishRun(const LoopResult& result) {
     // The process must end now even if a request or the X server holds up the teardown.
-    alarm(kQuitWatchdogSeconds);
+    armQuitWatchdog();
     std::cerr << kProgram << ": " << result.framesPresented << " frames presented in "
               << result.seconds << " s\n";
     return result.exitCode;
@@ -292,6 +300,10 @@ std::optional<int> runHackOnXlib(const SaverOptions& o) {
     const auto display = HackDisplay::open(*choice.window, error);
     if (!display)
         return fail(error);
+    // A daemon may end a hack that is still starting: what is left of the start would be undone
+    // at once, and under load costs more than the whole teardown.
+    if (quitRequested)
+        return finishRun(LoopResult{});
     HackScreen screen{display.get(), nullptr, nullptr, {}};
     screen.target = platform::CompositorTargetX11Shm::make(display->display(), display->window(),
                                                            display->scale(), error);
@@ -354,7 +366,7 @@ int runOnWayland(const SaverOptions& o) {
     choices.redraw = o.fullRedraw ? Redraw::FullFrame : Redraw::Damaged;
     choices.environment = environmentChoices(o);
     choices.figure = std::move(loaded.figure);
-    choices.onLoopEnd = [] { alarm(kQuitWatchdogSeconds); };
+    choices.onLoopEnd = [] { armQuitWatchdog(); };
     return runWaylandSaver(std::move(choices), quitRequested);
 }
 
