@@ -79,7 +79,7 @@ struct HttpRequest {
 struct HttpResponse {
     long statusCode = 0;
     // In the order received, names as the server wrote them (HTTP/2 writes them in lower case).
-    std::vector<std::pair<std::string, std::string>> allHeaderFields;
+    std::vector<std::pair<std::string, std::string>> allHeaderFields{};
 
     // The first field of that name, whatever its case; absent when there is none.
     std::optional<std::string> valueForHTTPHeaderField(std::string_view name) const {
