@@ -1,4 +1,4 @@
-// zibbles: the desktop host. Shows the saver in a window of its own, full screen on every
+// zibbles: the saver. Shows it in a window of its own, full screen on every
 // display, or as a screen-saver daemon's hack in the window the daemon made.
 //
 // Flow of control:
@@ -10,7 +10,7 @@
 //   ├── runOnWayland                a Wayland session (not a hack): the host's own Wayland
 //   │                               client, no SDL or X11 call (hosts/saver/WaylandSaver.cpp)
 //   ├── runHackOnXlib               a hack: the daemon's window (or the root window) through X
-//   │                               shared memory, no SDL (HackLoopX11) → exit 0; where the
+//   │                               shared memory, no SDL (X11HackLoop) → exit 0; where the
 //   │                               display cannot share memory, on through SDL as below
 //   ├── SDL_Init                    a hack: the x11 driver, then the host's own X error handlers
 //   ├── openWindows                 a hack: the daemon's window (or the root window); else one
@@ -19,10 +19,11 @@
 //   │                               status lines on stderr unless --quiet
 //   ├── makeScreen (each window)    compositor target, "ZibblesBounceView" in a Window of the
 //   │                               display's scale (a small window is a preview), --figure
-//   ├── runSaverLoop                start, draw what moves, sleep otherwise, stop → exit 0
+//   ├── runSdlLoop                start, draw what moves, sleep otherwise, stop → exit 0
 //   └── teardown                    under a watchdog: the process ends within 2 s whatever hangs
 #include "hosts/common/HostEnvironment.h"
 #include "hosts/common/HostOptions.h"
+#include "hosts/common/ProcessSetup.h"
 #include "hosts/common/VersionText.h"
 #include "hosts/saver/HackOptions.h"
 #include "hosts/saver/SdlHackWindow.h"
@@ -64,8 +65,9 @@ void catchQuitSignals() {
         sigaction(signal, &action, nullptr);
 }
 
-struct DesktopOptions {
+struct SaverOptions {
     PixelSize window{1280, 720};
+    bool windowGiven = false;
     bool fullscreen = false;
     std::optional<std::uint64_t> seed;
     std::optional<std::string> tracePath;
@@ -79,10 +81,13 @@ struct DesktopOptions {
     bool help = false;
 };
 
-std::vector<OptionRow> optionTable(DesktopOptions& o) {
+std::vector<OptionRow> optionTable(SaverOptions& o) {
     return {
         {"--window", "WxH", "window size as the desktop counts it (default 1280x720)",
-         setSize(o.window, "1280x720")},
+         [&o, size = setSize(o.window, "1280x720")](std::string_view value) {
+             o.windowGiven = true;
+             return size(value);
+         }},
         {"--fullscreen", "", "full screen on every display; any key or click quits",
          setFlag(o.fullscreen)},
         {"--root", "", "as a screen saver's hack: draw in $XSCREENSAVER_WINDOW, else the root",
@@ -112,18 +117,21 @@ int fail(const std::string& message) {
 
 // Usage errors end the run, except in a hack: the daemon runs its command line as written and
 // would only start the hack again, so a hack says what it skipped and goes on.
-std::optional<int> parseCommandLine(int argc, char** argv, DesktopOptions& options) {
+std::optional<int> parseCommandLine(int argc, char** argv, SaverOptions& options) {
     const auto problems = parseArgumentsLeniently(optionTable(options),
                                                   std::vector<std::string>(argv + 1, argv + argc));
     if (const char* variable = std::getenv(kHackWindowVariable); variable && *variable)
         options.hack.variable = variable;
-    if (!problems.empty() && !options.hack.active()) {
-        return usageError(kProgram, problems.front());
+    if (!options.hack.active()) {
+        if (!problems.empty())
+            return usageError(kProgram, problems.front());
+        if (options.fullscreen && options.windowGiven)
+            return usageError(kProgram, "--fullscreen and --window do not go together");
     }
     for (const std::string& problem : problems)
         std::cerr << kProgram << ": skipped: " << problem << "\n";
     if (options.help) {
-        DesktopOptions scratch;
+        SaverOptions scratch;
         std::cout << usageText(std::string(kProgram) + " [OPTIONS]",
                                "Shows the saver in a window (Escape quits), full screen, or in "
                                "the window a screen-saver daemon gives it.",
@@ -137,7 +145,7 @@ std::optional<int> parseCommandLine(int argc, char** argv, DesktopOptions& optio
     return std::nullopt;
 }
 
-std::vector<SDL_Window*> makeWindows(const DesktopOptions& o) {
+std::vector<SDL_Window*> makeWindows(const SaverOptions& o) {
     std::vector<SDL_Window*> windows;
     if (!o.fullscreen) {
         const auto flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
@@ -162,7 +170,7 @@ std::vector<SDL_Window*> makeWindows(const DesktopOptions& o) {
 }
 
 // The windows to draw in, or an error message.
-std::vector<SDL_Window*> openWindows(const DesktopOptions& o, std::string& error) {
+std::vector<SDL_Window*> openWindows(const SaverOptions& o, std::string& error) {
     if (!o.hack.active()) {
         auto windows = makeWindows(o);
         if (windows.empty())
@@ -209,10 +217,10 @@ std::shared_ptr<ZibblesBounceView> makeView(const platform::Environment& environ
     return view;
 }
 
-std::optional<SaverScreen> makeScreen(SDL_Window* window, const platform::Environment& environment,
-                                      const std::optional<LoadedZibble>& figure, bool hack) {
+std::optional<SdlScreen> makeScreen(SDL_Window* window, const platform::Environment& environment,
+                                    const std::optional<LoadedZibble>& figure, bool hack) {
     const double scale = platform::displayScaleOf(window);
-    SaverScreen screen;
+    SdlScreen screen;
     screen.window = window;
     std::string error;
     screen.target = platform::CompositorTargetSdl2::make(window, scale, error);
@@ -230,8 +238,8 @@ std::optional<SaverScreen> makeScreen(SDL_Window* window, const platform::Enviro
     return screen;
 }
 
-LoopSettings loopSettings(const DesktopOptions& o, SDL_Window* firstWindow) {
-    LoopSettings settings;
+SdlLoopSettings loopSettings(const SaverOptions& o, SDL_Window* firstWindow) {
+    SdlLoopSettings settings;
     settings.quitOn = o.hack.active() ? QuitOn::WindowGone
                       : o.fullscreen  ? QuitOn::AnyInput
                                       : QuitOn::EscapeOrClose;
@@ -247,7 +255,7 @@ LoopSettings loopSettings(const DesktopOptions& o, SDL_Window* firstWindow) {
 }
 
 // What every path of this host asks of the environment; the main screen's scale is the path's.
-EnvironmentChoices environmentChoices(const DesktopOptions& o) {
+EnvironmentChoices environmentChoices(const SaverOptions& o) {
     EnvironmentChoices choices;
     choices.clock = std::make_shared<platform::MonotonicClock>();
     choices.seed = o.seed;
@@ -268,7 +276,7 @@ int finishRun(const LoopResult& result) {
 
 // A hack straight on Xlib and X shared memory. Nothing when the display cannot share memory
 // with this process (a remote server): the SDL path serves then.
-std::optional<int> runHackOnXlib(const DesktopOptions& o) {
+std::optional<int> runHackOnXlib(const SaverOptions& o) {
     const HackChoice choice = chooseHackWindow(o.hack);
     if (!choice.window)
         return fail(choice.error);
@@ -302,12 +310,12 @@ std::optional<int> runHackOnXlib(const DesktopOptions& o) {
     const HackLoopSettings settings{60.0, o.fullRedraw ? Redraw::FullFrame : Redraw::Damaged,
                                     made.environment->trace};
     const int status =
-        finishRun(runHackLoopX11(*made.environment->mainQueue, screen, settings, quitRequested));
+        finishRun(runX11HackLoop(*made.environment->mainQueue, screen, settings, quitRequested));
     screen.view.reset(); // before the services it was made with, as in the SDL path
     return status;
 }
 
-int run(const DesktopOptions& o, const std::vector<SDL_Window*>& windows) {
+int run(const SaverOptions& o, const std::vector<SDL_Window*>& windows) {
     LoadedFigure loaded = loadFigureIfGiven(o.figurePath);
     if (!loaded.error.empty())
         return fail(loaded.error);
@@ -318,40 +326,49 @@ int run(const DesktopOptions& o, const std::vector<SDL_Window*>& windows) {
     if (!made.environment)
         return fail(made.error);
 
-    std::vector<SaverScreen> screens;
+    std::vector<SdlScreen> screens;
     for (SDL_Window* window : windows) {
         auto screen = makeScreen(window, *made.environment, figure, o.hack.active());
         if (!screen)
             return kExitFailed;
         screens.push_back(std::move(*screen));
     }
-    return finishRun(runSaverLoop(*made.environment->mainQueue, screens,
-                                  loopSettings(o, windows.front()), quitRequested));
+    return finishRun(runSdlLoop(*made.environment->mainQueue, screens,
+                                loopSettings(o, windows.front()), quitRequested));
 }
 
-int runOnWayland(const DesktopOptions& o) {
+int runOnWayland(const SaverOptions& o) {
     LoadedFigure loaded = loadFigureIfGiven(o.figurePath);
     if (!loaded.error.empty())
         return fail(loaded.error);
-    WaylandDesktopChoices choices;
+    WaylandSaverChoices choices;
     choices.window = o.window;
     choices.fullscreen = o.fullscreen;
     choices.redraw = o.fullRedraw ? Redraw::FullFrame : Redraw::Damaged;
     choices.environment = environmentChoices(o);
     choices.figure = std::move(loaded.figure);
     choices.onLoopEnd = [] { alarm(kQuitWatchdogSeconds); };
-    return runWaylandDesktop(std::move(choices), quitRequested);
+    return runWaylandSaver(std::move(choices), quitRequested);
+}
+
+bool isSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value && *value;
 }
 
 bool hasXDisplay() {
-    const char* display = std::getenv("DISPLAY");
-    return display && *display;
+    return isSet("DISPLAY");
 }
 
-} // namespace
+// A window or full screen needs somewhere to show. A chosen SDL driver (kmsdrm, offscreen) is
+// the user's to judge; WAYLAND_SOCKET is the socket a locker hands its saver.
+bool hasAnyDisplay() {
+    return hasXDisplay() || isSet("WAYLAND_DISPLAY") || isSet("WAYLAND_SOCKET") ||
+           isSet("SDL_VIDEODRIVER");
+}
 
-int main(int argc, char** argv) {
-    DesktopOptions options;
+int runMain(int argc, char** argv) {
+    SaverOptions options;
     if (const auto status = parseCommandLine(argc, argv, options))
         return *status;
     if (options.hack.active() && !hasXDisplay()) {
@@ -360,6 +377,8 @@ int main(int argc, char** argv) {
             << " draw in an X window, and DISPLAY is not set (on Wayland, use --fullscreen)\n";
         return kExitUsage;
     }
+    if (!options.hack.active() && !hasAnyDisplay())
+        return fail("there is no display to open: neither DISPLAY nor WAYLAND_DISPLAY is set");
 
     catchQuitSignals();
     if (!options.hack.active() && wantsNativeWayland())
@@ -386,4 +405,10 @@ int main(int argc, char** argv) {
         SDL_DestroyWindow(window);
     SDL_Quit();
     return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return zibbles::host::runProgram(kProgram, [&] { return runMain(argc, argv); });
 }
