@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # zibbles-inspect --survey against an endpoint that allows 10 requests a second: the demo chain
 # behind nginx (tests/front-lib.sh), 10 r/s with a burst of 2, the excess refused. For each front
-# (429 with Retry-After: 1, and 200 with a JSON-RPC -32005 error), RUNS surveys of IDS ids (a new
+# (429 with Retry-After: 1; 200 with a JSON-RPC -32005 error; 429 again, with the burst served and
+# the excess refused at once instead of queued), RUNS surveys of IDS ids (a new
 # seed each run), each timed as the whole process from start to exit; the median wall time, its
 # ratio to the ideal IDS / 10 s, and the medians of what the summaries counted.
 # Usage: bench/inspect-rate-limit.sh PATH/zibbles-inspect [RUNS [IDS]]   (defaults: 5 runs, 60 ids)
+# BENCH_FRONTS="over-429 ..." measures only those fronts.
 set -euo pipefail
 inspect=$(realpath "$1")
 runs=${2:-5}
@@ -24,12 +26,12 @@ cleanup() {
 }
 trap cleanup EXIT
 "$repo/demo/chain" up >/dev/null
-front_up "$work/front" "$ZIBBLES_CHAIN_PORT" over-429 over-rpc
+front_up "$work/front" "$ZIBBLES_CHAIN_PORT" over-429 over-rpc prompt-429
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 printf '%-10s %9s %8s %8s %7s %8s %8s %9s\n' front "wall (s)" "× ideal" decoded failed refused retried "tokens/s"
-for kind in over-429 over-rpc; do
+for kind in ${BENCH_FRONTS:-over-429 over-rpc prompt-429}; do
   : >"$work/$kind.rows"
   for run in $(seq "$runs"); do
     # An idle second and a half empties the front's bucket, so each run starts alike.

@@ -6,6 +6,8 @@
 #   over-429    10 requests a second, a burst of 2; the excess: 429 with Retry-After: 1
 #   over-rpc    10 requests a second, a burst of 2; the excess: 200 with a JSON-RPC -32005 error
 #               carrying data.backoff_seconds 1
+#   prompt-429  as over-429, but the burst is served at once (nodelay) and the excess refused at
+#               once, as endpoints that keep no queue do
 #   strict-429  1 request a second, no burst; the excess: 429 with Retry-After: 1
 #   refuse-all  every request: 503, with no word on when to come back
 #
@@ -26,7 +28,10 @@ front_server() {
   local kind=$1 port=$2 folder=$3 rate=10r/s burst=' burst=2' refused
   local rpc_refusal='{"jsonrpc":"2.0","id":1,"error":{"code":-32005,"message":"limit exceeded","data":{"backoff_seconds":1}}}'
   case $kind in
-    over-429) refused="error_page 429 @refused; location @refused { add_header Retry-After 1 always; return 429 'Too Many Requests'; }" ;;
+    over-429 | prompt-429)
+      [[ $kind == prompt-429 ]] && burst=' burst=2 nodelay'
+      refused="error_page 429 @refused; location @refused { add_header Retry-After 1 always; return 429 'Too Many Requests'; }"
+      ;;
     over-rpc) refused="error_page 429 =200 @refused; location @refused { default_type application/json; return 200 '$rpc_refusal'; }" ;;
     strict-429)
       rate=1r/s burst=''

@@ -49,6 +49,9 @@ struct ChainClient::Asking {
     std::minstd_rand random{std::random_device{}()};
     Clock::time_point began = Clock::now();
 
+    // Set by a refusal, until the wait it asked for; cleared by an answer that is not one.
+    std::optional<Clock::time_point> heldUntil;
+
     void settle(std::size_t index, TokenAnswer answer) {
         answer.refusals = refusals[index];
         ready[index] = std::move(answer);
@@ -58,7 +61,10 @@ struct ChainClient::Asking {
     void file(Finished finished, AskingState& state) {
         const std::size_t index = finished.index;
         if (!finished.refusal) {
-            concurrency.answered();
+            heldUntil.reset();
+            // While refused ids wait their turn, the endpoint has not shown that it takes more.
+            if (due.empty())
+                concurrency.answered();
             settle(index, std::move(finished.answer));
             return;
         }
@@ -66,11 +72,13 @@ struct ChainClient::Asking {
         if (refusals[index]++ == 0)
             ++state.refusedTokens;
         concurrency.refused();
+        const double unit = std::uniform_real_distribution<double>(0.0, 1.0)(random);
+        const std::chrono::duration<double> wait(
+            retryWait(*finished.refusal, refusals[index], unit));
+        const auto then = Clock::now() + std::chrono::duration_cast<Clock::duration>(wait);
+        heldUntil = then;
         if (tries[index] < maximumTries) {
-            const double unit = std::uniform_real_distribution<double>(0.0, 1.0)(random);
-            const std::chrono::duration<double> wait(
-                retryWait(*finished.refusal, refusals[index], unit));
-            due.emplace(Clock::now() + std::chrono::duration_cast<Clock::duration>(wait), index);
+            due.emplace(then, index);
             return;
         }
         finished.answer.refusedEveryTry = std::move(finished.refusal->words);
@@ -156,7 +164,14 @@ bool ChainClient::askAll(const std::vector<TokenId>& ids,
     std::unique_lock lock(shared_->mutex);
     while (handed < ids.size() && !shared_->stopping) {
         const auto now = Clock::now();
-        const bool room = shared_->underWay.size() < asking.concurrency.limit();
+        // After a refusal nothing more starts until an answer comes that is not one, or until
+        // the wait that refusal asked for is over; then a single request at a time: the first
+        // refused id whose time has come, or a new id when none waits. An endpoint that refuses
+        // at once would otherwise be asked faster than its rate however few requests are kept
+        // under way, and the ids it refused would spend their tries on one another's heels.
+        const bool held = asking.heldUntil.has_value();
+        const bool room = held ? now >= *asking.heldUntil && shared_->underWay.empty()
+                               : shared_->underWay.size() < asking.concurrency.limit();
         if (!shared_->finished.empty()) {
             std::vector<Finished> batch = std::move(shared_->finished);
             shared_->finished.clear();
@@ -175,7 +190,8 @@ bool ChainClient::askAll(const std::vector<TokenId>& ids,
             ask(index);
             tell();
             lock.lock();
-        } else if (room && next < ids.size() && next < handed + maximumAhead) {
+        } else if (room && next < ids.size() && next < handed + maximumAhead &&
+                   (!held || asking.due.empty())) {
             lock.unlock();
             ask(next++);
             lock.lock();
@@ -186,11 +202,14 @@ bool ChainClient::askAll(const std::vector<TokenId>& ids,
             lock.unlock();
             onAnswer(std::move(answer));
             lock.lock();
-        } else if (!asking.due.empty()) {
+        } else if (!asking.due.empty() || held) {
             // With no room the next try waits for a request to finish, not for its time.
-            const auto deadline = now + waitingStateInterval;
-            shared_->changed.wait_until(lock, room ? std::min(asking.due.begin()->first, deadline)
-                                                   : deadline);
+            auto wake = now + waitingStateInterval;
+            if (held && now < *asking.heldUntil)
+                wake = std::min(wake, *asking.heldUntil);
+            else if (room && !asking.due.empty())
+                wake = std::min(wake, asking.due.begin()->first);
+            shared_->changed.wait_until(lock, wake);
             lock.unlock();
             tell();
             lock.lock();
