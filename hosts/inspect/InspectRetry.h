@@ -24,7 +24,7 @@ constexpr double longestHonouredWaitSeconds = 60.0;
 double retryWait(const host::Refusal& refusal, int refusedTries, double random01);
 
 // Halved on each refusal, down to one; one more after each run of answers as long as the level
-// itself, up to the most.
+// itself, up to the most. (The chain client counts answers only while no refused id waits.)
 class AdaptiveConcurrency {
   public:
     explicit AdaptiveConcurrency(std::size_t most) : most_(most), limit_(most) {}
