@@ -21,7 +21,9 @@ front_up "$front" "$ZIBBLES_CHAIN_PORT" over-429 over-rpc refuse-all strict-429 
 now() { date +%s.%N; }
 
 # Slow by design, so they run beside the table: the saver for 12 s, and the six tries of each id
-# at a front that refuses everything (about 8 s of backoff).
+# at a front that refuses everything (about 8 s of backoff each, one id after the other). The
+# saver's five opening fetches meet only two refusals at 10 requests a second (the burst takes
+# three), never the three in a row its status line waits for; at 1 a second four are refused.
 saver_url=${front_url[strict-429]}
 timeout 60 "$render" --endpoint "$saver_url" --seconds 12 --fps 4 --size 120x480 \
   --trace "$work/saver.jsonl" >"$work/saver.out" 2>"$work/saver.err" &
