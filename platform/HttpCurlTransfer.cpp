@@ -240,6 +240,18 @@ long CurlTransfer::statusCode() const {
     return status;
 }
 
+std::vector<std::pair<std::string, std::string>> CurlTransfer::headerFields() const {
+    std::vector<std::pair<std::string, std::string>> fields;
+    if (!easy_)
+        return fields;
+    // Request -1 is the last one of the transfer: a redirect's or a 100 Continue's fields are not
+    // the answer's.
+    for (curl_header* header = nullptr;
+         (header = curl_easy_nextheader(easy_, CURLH_HEADER, -1, header)) != nullptr;)
+        fields.emplace_back(header->name, header->value);
+    return fields;
+}
+
 void CurlTransfer::complete(std::optional<std::string> body, std::optional<HttpResponse> response,
                             std::optional<HttpError> error) {
     if (completed_.exchange(true))

@@ -11,6 +11,8 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace zibbles::platform {
 
@@ -53,6 +55,8 @@ class CurlTransfer {
     std::optional<HttpError> errorFor(CURLcode result) const;
     // Session thread. The status of the answer, 0 when none came.
     long statusCode() const;
+    // Session thread. The header fields of the last response, in the order received.
+    std::vector<std::pair<std::string, std::string>> headerFields() const;
     // Session thread. Hands the body over; the transfer keeps none, and gives its share of the
     // session's budget back.
     std::string takeBody();

@@ -23,13 +23,18 @@
 //      kept and reused between tasks.
 //  [X] Proxies from the environment, read for each task as libcurl reads them: https_proxy
 //      (or HTTPS_PROXY), http_proxy (lower case only) and no_proxy (or NO_PROXY).
+//  [X] The response's status and header fields (of the last response, after any redirect);
+//      header names compare without regard to case.
 //  [ ] Caching, cookies, authentication, uploads by stream.
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -73,6 +78,20 @@ struct HttpRequest {
 
 struct HttpResponse {
     long statusCode = 0;
+    // In the order received, names as the server wrote them (HTTP/2 writes them in lower case).
+    std::vector<std::pair<std::string, std::string>> allHeaderFields{};
+
+    // The first field of that name, whatever its case; absent when there is none.
+    std::optional<std::string> valueForHTTPHeaderField(std::string_view name) const {
+        for (const auto& [field, value] : allHeaderFields)
+            if (field.size() == name.size() &&
+                std::equal(field.begin(), field.end(), name.begin(), [](char a, char b) {
+                    return std::tolower(static_cast<unsigned char>(a)) ==
+                           std::tolower(static_cast<unsigned char>(b));
+                }))
+                return value;
+        return std::nullopt;
+    }
 };
 
 // body: the bytes received (possibly empty) when the transfer ended; nullopt after an error.

@@ -214,7 +214,7 @@ void CurlSessionCore::finish(const TransferPtr& transfer, std::optional<HttpErro
     if (error)
         keep->complete(std::nullopt, std::nullopt, std::move(error));
     else
-        keep->complete(std::move(body), HttpResponse{status}, std::nullopt);
+        keep->complete(std::move(body), HttpResponse{status, keep->headerFields()}, std::nullopt);
 }
 
 int CurlSessionCore::waitMillis() const {

@@ -66,10 +66,11 @@ class HttpSessionCurlTest : public ::testing::Test {
     }
 };
 
-TEST_F(HttpSessionCurlTest, DeliversBodyAndStatusOffTheCallingThread) {
-    for (int status : {200, 201, 404, 500}) {
+TEST_F(HttpSessionCurlTest, DeliversBodyStatusAndHeadersOffTheCallingThread) {
+    for (int status : {200, 201, 404, 429}) {
         server.handle([status](const httplib::Request&, httplib::Response& response) {
             response.status = status;
+            response.set_header("Retry-After", std::to_string(status));
             response.set_content("answer " + std::to_string(status), "text/plain");
         });
         Completions completions;
@@ -79,6 +80,7 @@ TEST_F(HttpSessionCurlTest, DeliversBodyAndStatusOffTheCallingThread) {
         EXPECT_EQ(call.body, "answer " + std::to_string(status));
         ASSERT_TRUE(call.response);
         EXPECT_EQ(call.response->statusCode, status);
+        EXPECT_EQ(call.response->valueForHTTPHeaderField("retry-AFTER"), std::to_string(status));
         EXPECT_NE(call.thread, std::this_thread::get_id());
         EXPECT_EQ(completions.count(), 1u);
     }

@@ -165,7 +165,10 @@ TEST_F(StatusLinesOnLoopback, eachAnswerThatIsNoFigureIsNamed) {
         std::string body;
         std::string words;
     } cases[] = {
-        {"status", 503, "", "HTTP status 503"},
+        {"status", 500, "", "HTTP status 500"},
+        {"rate limit", 429, "", "the endpoint is limiting requests (HTTP 429)"},
+        {"rpc limit", 200, R"({"jsonrpc":"2.0","id":1,"error":{"code":-32005,"message":"x"}})",
+         "the endpoint is limiting requests (JSON-RPC -32005 limit exceeded)"},
         {"rpc error", 200, rpcError("execution reverted: gone"), "execution reverted: gone"},
         {"not a figure", 200, R"({"jsonrpc":"2.0","id":1,"result":"0xzz"})", "ABI"},
     };

@@ -1,5 +1,6 @@
 #include "hosts/common/StatusReporter.h"
 
+#include "hosts/common/Refusal.h"
 #include "platform/HttpFailureText.h"
 
 #include <cmath>
@@ -31,6 +32,11 @@ RequestOutcome outcomeOf(const platform::FetchOutcome& fetch) {
     // The fetch reads the body whatever the status says, so a figure is a figure even then.
     if (fetch.figure)
         return {Kind::Figure, fetch.url, {}};
+    // An endpoint that refuses is named as such: the person can do nothing but wait.
+    if (fetch.response)
+        if (auto refusal = refusalOf(*fetch.response, fetch.body.value_or(""),
+                                     std::chrono::system_clock::now()))
+            return {Kind::Failure, fetch.url, std::move(refusal->words)};
     const long status = fetch.response ? fetch.response->statusCode : 0;
     if (status != 0 && (status < 200 || status > 299))
         return {Kind::Failure, fetch.url, platform::describeHttpStatus(status)};

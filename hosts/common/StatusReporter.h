@@ -3,6 +3,7 @@
 // The status lines for people: why the screen stays grey, and when figures return. The module
 // stays silent; the reporter learns from the URL session what each fetch brought.
 //   "no figures from URL: connection refused (3 requests failed in a row); will try again"
+//   "no figures from URL: the endpoint is limiting requests (HTTP 429) (3 requests ...)"
 //   "still no figures: 38 requests failed since 14:02"            at most once a minute
 //   "figures again from URL after 41 failed requests"
 // A run whose fetches bring figures says nothing, and so does one odd token that does not decode.
@@ -29,7 +30,8 @@ struct RequestOutcome {
     std::string failure; // in words, for a failure: "connection refused", "HTTP status 503", ...
 };
 
-// Any thread. A failure is worded as the inspector words it.
+// Any thread. A failure is worded as the inspector words it; a refusal (host::refusalOf) is
+// named as one.
 RequestOutcome outcomeOf(const platform::FetchOutcome& fetch);
 
 class StatusReporter {

@@ -5,6 +5,7 @@
 //   └── --survey  InterruptWatch (Ctrl-C stops the asking) → askAll → SurveySummary::add,
 //                 ProgressLine on a terminal, kept figures → drawContactSheet → writePng,
 //                 summary text or JSON on standard output
+// Both show on the progress line when refused tokens wait for the endpoint.
 
 #include "Zibbles/ContentBounds.h"
 #include "Zibbles/ZibblesBounceView.h"
@@ -34,6 +35,12 @@ using host::kExitFailed;
 using host::kExitInterrupted;
 using host::kExitOk;
 
+std::function<void(const AskingState&)> showWaiting(ProgressLine& progress) {
+    return [&progress](const AskingState& state) {
+        progress.waiting(state.waiting, state.nextTryInSeconds);
+    };
+}
+
 int runTokens(const ChainPlan& plan) {
     OutputBuffer out(STDOUT_FILENO);
     // The answers' own lines would break a progress line drawn on the same terminal.
@@ -41,13 +48,16 @@ int runTokens(const ChainPlan& plan) {
     ChainClient client(platform::makeCurlSession(), plan.target);
     bool allDecoded = true;
     std::size_t done = 0;
-    client.askAll(plan.ids, [&](TokenAnswer answer) {
-        const TokenReport report = reportOf(std::move(answer));
-        allDecoded = allDecoded && report.decoded();
-        out.write(tokenReportJson(report) + "\n");
-        out.flush(); // each line as soon as it is known, for a person watching
-        progress.update(++done);
-    });
+    client.askAll(
+        plan.ids,
+        [&](TokenAnswer answer) {
+            const TokenReport report = reportOf(std::move(answer));
+            allDecoded = allDecoded && report.decoded();
+            out.write(tokenReportJson(report) + "\n");
+            out.flush(); // each line as soon as it is known, for a person watching
+            progress.update(++done);
+        },
+        showWaiting(progress));
     progress.erase();
     if (!out.flush()) {
         std::cerr << "zibbles-inspect: cannot write the answers: "
@@ -91,16 +101,20 @@ SurveyRun survey(const ChainPlan& plan) {
         client.stop();
     ProgressLine progress(STDERR_FILENO, plan.ids.size());
     std::size_t done = 0;
-    client.askAll(plan.ids, [&](TokenAnswer answer) {
-        const TokenReport report = reportOf(std::move(answer));
-        run.summary.add(report);
-        if (plan.contactSheetPath && report.decoded()) {
-            const Pixels& pixels = *report.inspection.pixels.value;
-            run.figures.push_back(LoadedZibble{report.tokenId, pixels, contentBounds(pixels)});
-        }
-        progress.update(++done);
-    });
+    client.askAll(
+        plan.ids,
+        [&](TokenAnswer answer) {
+            const TokenReport report = reportOf(std::move(answer));
+            run.summary.add(report);
+            if (plan.contactSheetPath && report.decoded()) {
+                const Pixels& pixels = *report.inspection.pixels.value;
+                run.figures.push_back(LoadedZibble{report.tokenId, pixels, contentBounds(pixels)});
+            }
+            progress.update(++done);
+        },
+        showWaiting(progress));
     progress.erase();
+    run.summary.noteAsking(client.state());
     run.interrupted = watch->interrupted();
     watch.reset(); // joined before the client it may stop goes
     if (run.interrupted)

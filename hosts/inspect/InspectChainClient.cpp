@@ -1,11 +1,12 @@
 #include "hosts/inspect/InspectChainClient.h"
 
 #include "Zibbles/supply/RpcRequest.h"
+#include "hosts/inspect/InspectRetry.h"
 
-#include <chrono>
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <random>
 
 namespace zibbles::inspect {
 
@@ -14,8 +15,16 @@ namespace {
 // Answers that arrived ahead of an earlier, slower one wait to be handed over in order; starting
 // at most this far ahead of the oldest one not handed over bounds how many wait.
 constexpr std::size_t maximumAhead = 64;
+// How often the state is told while ids wait and nothing else happens.
+constexpr auto waitingStateInterval = std::chrono::milliseconds(200);
 
 using Clock = std::chrono::steady_clock;
+
+struct Finished {
+    std::size_t index = 0;
+    TokenAnswer answer;
+    std::optional<host::Refusal> refusal;
+};
 
 } // namespace
 
@@ -24,9 +33,68 @@ using Clock = std::chrono::steady_clock;
 struct ChainClient::Shared {
     std::mutex mutex;
     std::condition_variable changed;
-    std::map<std::size_t, TokenAnswer> arrived; // by index into the ids
+    std::vector<Finished> finished; // not yet looked at by the main thread
     std::map<std::size_t, std::shared_ptr<platform::DataTask>> underWay;
     bool stopping = false;
+};
+
+// One askAll's own bookkeeping: main thread only, no lock.
+struct ChainClient::Asking {
+    explicit Asking(std::size_t count) : tries(count, 0), refusals(count, 0) {}
+
+    std::vector<int> tries, refusals;                  // per id
+    std::map<std::size_t, TokenAnswer> ready;          // by index, to be handed over in order
+    std::multimap<Clock::time_point, std::size_t> due; // refused ids and when to ask them again
+    AdaptiveConcurrency concurrency{maximumInFlight};
+    std::minstd_rand random{std::random_device{}()};
+    Clock::time_point began = Clock::now();
+
+    // Set by a refusal, until the wait it asked for; cleared by an answer that is not one.
+    std::optional<Clock::time_point> heldUntil;
+
+    void settle(std::size_t index, TokenAnswer answer) {
+        answer.refusals = refusals[index];
+        ready[index] = std::move(answer);
+    }
+
+    // Files what a request brought: ready to hand over, or to be asked again.
+    void file(Finished finished, AskingState& state) {
+        const std::size_t index = finished.index;
+        if (!finished.refusal) {
+            heldUntil.reset();
+            // While refused ids wait their turn, the endpoint has not shown that it takes more.
+            if (due.empty())
+                concurrency.answered();
+            settle(index, std::move(finished.answer));
+            return;
+        }
+        ++state.refused;
+        if (refusals[index]++ == 0)
+            ++state.refusedTokens;
+        concurrency.refused();
+        const double unit = std::uniform_real_distribution<double>(0.0, 1.0)(random);
+        const std::chrono::duration<double> wait(
+            retryWait(*finished.refusal, refusals[index], unit));
+        const auto then = Clock::now() + std::chrono::duration_cast<Clock::duration>(wait);
+        heldUntil = then;
+        if (tries[index] < maximumTries) {
+            due.emplace(then, index);
+            return;
+        }
+        finished.answer.refusedEveryTry = std::move(finished.refusal->words);
+        settle(index, std::move(finished.answer));
+    }
+
+    void describe(AskingState& state) const {
+        const auto now = Clock::now();
+        state.concurrency = concurrency.limit();
+        state.waiting = due.size();
+        state.nextTryInSeconds =
+            due.empty()
+                ? 0.0
+                : std::max(std::chrono::duration<double>(due.begin()->first - now).count(), 0.0);
+        state.seconds = std::chrono::duration<double>(now - began).count();
+    }
 };
 
 ChainClient::ChainClient(std::shared_ptr<platform::HttpSession> session, ChainTarget target)
@@ -41,6 +109,10 @@ void ChainClient::stop() {
     shared_->changed.notify_all();
 }
 
+AskingState ChainClient::state() const {
+    return state_;
+}
+
 // Called without the lock: a session that is gone completes at once, on this thread.
 void ChainClient::start(std::size_t index, TokenId tokenId) {
     const auto started = Clock::now();
@@ -51,12 +123,18 @@ void ChainClient::start(std::size_t index, TokenId tokenId) {
                                                     std::optional<platform::HttpResponse> response,
                                                     std::optional<platform::HttpError> error) {
             const std::chrono::duration<double> took = Clock::now() - started;
+            const bool stopped = error && error->is(platform::HttpErrorCode::Cancelled);
+            std::optional<host::Refusal> refusal;
+            if (!stopped && body && response)
+                refusal = host::refusalOf(*response, *body, std::chrono::system_clock::now());
             const std::lock_guard lock(shared->mutex);
             shared->underWay.erase(index);
-            const bool stopped = error && error->is(platform::HttpErrorCode::Cancelled);
             if (!stopped)
-                shared->arrived[index] =
-                    TokenAnswer{tokenId, std::move(body), response, std::move(error), took.count()};
+                shared->finished.push_back(
+                    Finished{index,
+                             TokenAnswer{tokenId, std::move(body), std::move(response),
+                                         std::move(error), took.count(), 0, std::nullopt},
+                             std::move(refusal)});
             shared->changed.notify_all();
         });
     {
@@ -67,37 +145,97 @@ void ChainClient::start(std::size_t index, TokenId tokenId) {
 }
 
 bool ChainClient::askAll(const std::vector<TokenId>& ids,
-                         const std::function<void(TokenAnswer)>& onAnswer) {
+                         const std::function<void(TokenAnswer)>& onAnswer,
+                         const std::function<void(const AskingState&)>& onState) {
+    Asking asking(ids.size());
+    state_ = AskingState{};
+    const auto tell = [&] {
+        asking.describe(state_);
+        if (onState)
+            onState(state_);
+    };
+    const auto ask = [&](std::size_t index) {
+        if (asking.tries[index]++ > 0)
+            ++state_.retried;
+        ++state_.requests;
+        start(index, ids[index]);
+    };
     std::size_t next = 0, handed = 0;
     std::unique_lock lock(shared_->mutex);
     while (handed < ids.size() && !shared_->stopping) {
-        if (next < ids.size() && next < handed + maximumAhead &&
-            shared_->underWay.size() < maximumInFlight) {
+        const auto now = Clock::now();
+        // After a refusal nothing more starts until an answer comes that is not one, or until
+        // the wait that refusal asked for is over; then a single request at a time: the first
+        // refused id whose time has come, or a new id when none waits. An endpoint that refuses
+        // at once would otherwise be asked faster than its rate however few requests are kept
+        // under way, and the ids it refused would spend their tries on one another's heels.
+        const bool held = asking.heldUntil.has_value();
+        const bool room = held ? now >= *asking.heldUntil && shared_->underWay.empty()
+                               : shared_->underWay.size() < asking.concurrency.limit();
+        if (!shared_->finished.empty()) {
+            std::vector<Finished> batch = std::move(shared_->finished);
+            shared_->finished.clear();
             lock.unlock();
-            start(next, ids[next]);
-            ++next;
+            const std::size_t waitingBefore = asking.due.size();
+            for (Finished& finished : batch)
+                asking.file(std::move(finished), state_);
+            if (asking.due.size() != waitingBefore)
+                tell();
             lock.lock();
-        } else if (const auto ready = shared_->arrived.find(handed);
-                   ready != shared_->arrived.end()) {
+        } else if (room && !asking.due.empty() && asking.due.begin()->first <= now) {
+            // An id asked again goes before new ones: the oldest answers are handed over first.
+            const std::size_t index = asking.due.begin()->second;
+            asking.due.erase(asking.due.begin());
+            lock.unlock();
+            ask(index);
+            tell();
+            lock.lock();
+        } else if (room && next < ids.size() && next < handed + maximumAhead &&
+                   (!held || asking.due.empty())) {
+            lock.unlock();
+            ask(next++);
+            lock.lock();
+        } else if (const auto ready = asking.ready.find(handed); ready != asking.ready.end()) {
             TokenAnswer answer = std::move(ready->second);
-            shared_->arrived.erase(ready);
+            asking.ready.erase(ready);
             ++handed;
             lock.unlock();
             onAnswer(std::move(answer));
+            lock.lock();
+        } else if (!asking.due.empty() || held) {
+            // With no room the next try waits for a request to finish, not for its time.
+            auto wake = now + waitingStateInterval;
+            if (held && now < *asking.heldUntil)
+                wake = std::min(wake, *asking.heldUntil);
+            else if (room && !asking.due.empty())
+                wake = std::min(wake, asking.due.begin()->first);
+            shared_->changed.wait_until(lock, wake);
+            lock.unlock();
+            tell();
             lock.lock();
         } else {
             shared_->changed.wait(lock);
         }
     }
-    if (handed == ids.size())
+    if (handed == ids.size()) {
+        lock.unlock();
+        asking.describe(state_);
         return true;
-    // Stopped: what is under way is given up, and what had arrived is handed over.
+    }
+    // Stopped: what is under way is given up, so are the ids waiting to be asked again, and what
+    // had arrived is handed over.
     for (const auto& [index, task] : shared_->underWay)
         task->cancel();
     shared_->changed.wait(lock, [&] { return shared_->underWay.empty(); });
-    std::map<std::size_t, TokenAnswer> rest = std::move(shared_->arrived);
+    std::vector<Finished> rest = std::move(shared_->finished);
+    shared_->finished.clear();
     lock.unlock();
-    for (auto& [index, answer] : rest)
+    for (Finished& finished : rest)
+        if (!finished.refusal)
+            asking.settle(finished.index, std::move(finished.answer));
+    asking.due.clear();
+    asking.describe(state_);
+    for (auto& [index, answer] : asking.ready)
         onAnswer(std::move(answer));
     return false;
 }

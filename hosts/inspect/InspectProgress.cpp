@@ -43,6 +43,7 @@ ProgressLine::~ProgressLine() {
 }
 
 void ProgressLine::update(std::size_t done) {
+    done_ = done;
     if (!terminal_)
         return;
     const auto now = Clock::now();
@@ -50,8 +51,20 @@ void ProgressLine::update(std::size_t done) {
         return;
     drawn_ = now;
     const std::chrono::duration<double> elapsed = now - started_;
-    write(eraseLine + progressText(done, total_, elapsed.count()));
+    std::string line = progressText(done, total_, elapsed.count());
+    if (waiting_ > 0) {
+        char next[32];
+        std::snprintf(next, sizeof next, "%.1f s", nextInSeconds_);
+        line += "; " + std::to_string(waiting_) + " waiting for the endpoint, next in " + next;
+    }
+    write(eraseLine + line);
     shown_ = true;
+}
+
+void ProgressLine::waiting(std::size_t tokens, double nextInSeconds) {
+    waiting_ = tokens;
+    nextInSeconds_ = nextInSeconds;
+    update(done_);
 }
 
 void ProgressLine::erase() {

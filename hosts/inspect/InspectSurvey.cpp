@@ -70,6 +70,10 @@ std::string statsText(const std::vector<double>& values,
     return out;
 }
 
+double perSecond(std::size_t count, double seconds) {
+    return seconds > 0.0 ? std::round(static_cast<double>(count) / seconds * 10.0) / 10.0 : 0.0;
+}
+
 const std::vector<std::pair<const char*, double>> minMedianMax = {
     {"min", 0.0}, {"median", 50.0}, {"max", 100.0}};
 const std::vector<std::pair<const char*, double>> medianMax = {{"median", 50.0}, {"max", 100.0}};
@@ -129,6 +133,15 @@ std::string SurveySummary::text() const {
     for (const auto& [group, failures] : groupsByCount())
         out += "  " + std::to_string(failures.count) + " at " + group.first + ": " + group.second +
                " (e.g. " + idList(failures.examples, ", ") + ")\n";
+    const AskingState& a = asking_;
+    out += a.refused == 0 ? std::string("refused: none\n")
+                          : "refused: " + std::to_string(a.refused) + " answers, " +
+                                std::to_string(a.retried) + " asked again (" +
+                                std::to_string(a.refusedTokens) + " tokens)\n";
+    const double seconds = std::round(a.seconds * 10.0) / 10.0;
+    out += "rate: " + number(perSecond(decoded_ + failed_, a.seconds)) + " tokens/s, " +
+           number(perSecond(a.requests, a.seconds)) + " requests/s over " + number(seconds) +
+           " s; " + std::to_string(a.concurrency) + " at once at the end\n";
     out += "rects per figure: " + statsText(rects_, minMedianMax, "") + "\n";
     out += "answer size: " + statsText(answerBytes_, medianMax, " bytes") + "\n";
     out += "request time: " + statsText(requestMilliseconds_, medianP95, " ms") + "\n";
@@ -149,7 +162,16 @@ std::string SurveySummary::json() const {
                idList(failures.examples, ",") + "]}";
         first = false;
     }
-    out += "],\"rects\":" + statsJson(rects_, minMedianMax) +
+    const AskingState& a = asking_;
+    out += "],\"refused\":{\"count\":" + std::to_string(a.refused) +
+           ",\"retried\":" + std::to_string(a.retried) +
+           ",\"tokens\":" + std::to_string(a.refusedTokens) + "}";
+    out += ",\"rate\":{\"requests\":" + std::to_string(a.requests) +
+           ",\"seconds\":" + number(std::round(a.seconds * 1000.0) / 1000.0) +
+           ",\"tokensPerSecond\":" + number(perSecond(decoded_ + failed_, a.seconds)) +
+           ",\"requestsPerSecond\":" + number(perSecond(a.requests, a.seconds)) +
+           ",\"concurrency\":" + std::to_string(a.concurrency) + "}";
+    out += ",\"rects\":" + statsJson(rects_, minMedianMax) +
            ",\"answerBytes\":" + statsJson(answerBytes_, medianMax) +
            ",\"requestMilliseconds\":" + statsJson(requestMilliseconds_, medianP95) + "}";
     return out;

@@ -2,6 +2,7 @@
 
 // zibbles-inspect --survey: which ids to ask, and the summary of what they gave.
 
+#include "hosts/inspect/InspectChainClient.h"
 #include "hosts/inspect/InspectTokenReport.h"
 
 #include <cstdint>
@@ -25,6 +26,8 @@ class SurveySummary {
     // Main thread only, like every call below.
     void add(const TokenReport& report);
     void markInterrupted() { interrupted_ = true; }
+    // The refusals, retries and pace of the asking, kept apart from the failures.
+    void noteAsking(const AskingState& asking) { asking_ = asking; }
 
     std::size_t decoded() const { return decoded_; }
     std::size_t failed() const { return failed_; }
@@ -45,6 +48,7 @@ class SurveySummary {
     std::size_t asked_;
     std::uint64_t seed_;
     bool interrupted_ = false;
+    AskingState asking_;
     std::size_t decoded_ = 0, failed_ = 0;
     std::map<Group, Failures> failures_;
     std::vector<double> rects_, answerBytes_, requestMilliseconds_;

@@ -26,6 +26,12 @@ TokenReport reportOf(TokenAnswer answer) {
     TokenReport report;
     report.tokenId = answer.tokenId;
     report.seconds = answer.seconds;
+    report.refusals = answer.refusals;
+    if (answer.refusedEveryTry) {
+        report.requestError =
+            *answer.refusedEveryTry + "; refused all " + std::to_string(answer.refusals) + " tries";
+        return report;
+    }
     if (answer.error && !answer.body) {
         report.requestError = platform::describeHttpError(*answer.error, tokenRequestTimeout);
         return report;
@@ -41,9 +47,11 @@ TokenReport reportOf(TokenAnswer answer) {
 
 std::string tokenReportJson(const TokenReport& report) {
     std::string line = "{\"token\":" + std::to_string(report.tokenId) + ",";
-    if (!report.requestError)
-        return line + inspectionJson(report.inspection).substr(1);
-    return line + failureBeforeStagesJson("request", *report.requestError).substr(1);
+    line += report.requestError ? failureBeforeStagesJson("request", *report.requestError).substr(1)
+                                : inspectionJson(report.inspection).substr(1);
+    if (report.refusals > 0)
+        line.insert(line.size() - 1, ",\"refused\":" + std::to_string(report.refusals));
+    return line;
 }
 
 } // namespace zibbles::inspect

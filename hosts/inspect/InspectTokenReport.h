@@ -17,6 +17,7 @@ struct TokenReport {
     std::optional<std::string> requestError; // "connection refused", "HTTP status 503; ..."
     std::optional<std::size_t> answerBytes;  // the body's size, when one came
     double seconds = 0.0;
+    int refusals = 0; // of the requests for this token, the ones the endpoint refused
 
     bool decoded() const { return !requestError && inspection.pixels; }
     // "request", or the stage that failed ("rpc", "abi", "uri", "svg"). Not for a decoded token.
@@ -25,11 +26,13 @@ struct TokenReport {
 };
 
 // A body under a status other than 2xx counts when it decodes, as it does in the saver; otherwise
-// the status is named before the decoding's reason.
+// the status is named before the decoding's reason. A token whose every try was refused fails at
+// the request, named by the last refusal.
 TokenReport reportOf(TokenAnswer answer);
 
 // The --batch line with "token" first: {"token":42,"stages":[...],...}; a request that failed is
-// {"token":42,"stages":[],"pixels":null,"stage":"request","error":"..."}. No trailing newline.
+// {"token":42,"stages":[],"pixels":null,"stage":"request","error":"..."}. When the endpoint
+// refused some of its requests, "refused":N comes last. No trailing newline.
 std::string tokenReportJson(const TokenReport& report);
 
 } // namespace zibbles::inspect
