@@ -3,7 +3,6 @@
 #include "platform/HttpCurlTransfer.h"
 #include "platform/Trace.h"
 
-
 #include <algorithm>
 #include <cstdlib>
 #include <map>
@@ -46,9 +45,7 @@ CurlSettings settingsFromEnvironment() {
 
 void initialiseOnce() {
     static std::once_flag once;
-    std::call_once(once, [] {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-    });
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
 // The multi handle and the thread that drives it. Tasks reach it weakly; the thread keeps it
