@@ -10,6 +10,10 @@
 //      changed since it was last written, so a buffer is brought up to date with those rectangles
 //      alone. A buffer is written again only after wl_buffer.release.
 //  [X] When both buffers are held, the damage waits and is shown once one is released.
+//  [X] Paced by the compositor: every commit asks for wl_surface.frame, and awaitingFrame() stays
+//      true until that callback fires, so a caller that presents only then draws nothing on a
+//      hidden or powered-off output. frameSeen() tells a compositor that answers from one that
+//      sends no callbacks at all (the caller's fallback timer covers that).
 //  [X] Whole scales through wl_surface.set_buffer_scale; a new size or scale makes new buffers
 //      (the compositor then repaints everything).
 //  [ ] Fractional scales (wp_viewporter with a fractional-scale protocol): not offered by the
@@ -27,6 +31,7 @@
 struct wl_shm;
 struct wl_surface;
 struct wl_buffer;
+struct wl_callback;
 
 namespace zibbles::platform {
 
@@ -52,6 +57,15 @@ class CompositorTargetWayland final : public CompositorTarget {
     void presentWaiting();
     bool hasWaitingDamage() const { return !waiting_.empty(); }
 
+    // A commit has asked for a frame callback that has not fired yet.
+    bool awaitingFrame() const { return frameCallback_ != nullptr; }
+    // How long the callback has been awaited, in seconds (0 when none is).
+    double secondsAwaitingFrame() const;
+    // A frame callback has fired on this surface at least once.
+    bool frameSeen() const { return frameSeen_; }
+    // For the callback's listener.
+    void frameDone();
+
     struct Buffer; // one wl_shm buffer and the rectangles it lacks
 
   private:
@@ -64,6 +78,9 @@ class CompositorTargetWayland final : public CompositorTarget {
     std::int32_t bufferScale_ = 1;
     std::array<std::unique_ptr<Buffer>, 2> buffers_;
     std::vector<IntRect> waiting_; // damage not yet committed
+    wl_callback* frameCallback_ = nullptr;
+    double frameAskedAt_ = 0.0;
+    bool frameSeen_ = false;
 };
 
 } // namespace zibbles::platform

@@ -40,7 +40,7 @@ openWindows(platform::WaylandConnection& connection, const WaylandDesktopChoices
         return windows;
     }
     for (const auto& output : connection.outputs()) {
-        request.fullscreenOn = output->output;
+        request.output = output.get();
         windows.push_back(std::make_unique<platform::WaylandWindow>(connection, request));
     }
     return windows;
