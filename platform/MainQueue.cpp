@@ -3,6 +3,7 @@
 #include <cassert>
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 namespace zibbles::platform {
 
@@ -25,7 +26,7 @@ void MainQueue::async(Task task) {
 void MainQueue::asyncAfter(double delaySeconds, Task task) {
     // Not a number counts as no delay; an infinite delay is kept and never comes due.
     const double delay = delaySeconds > 0.0 ? delaySeconds : 0.0;
-    std::function<void()> hook;
+    std::shared_ptr<WakeHook> hook;
     std::function<void(double)> observer;
     {
         std::lock_guard lock(mutex_);
@@ -33,11 +34,20 @@ void MainQueue::asyncAfter(double delaySeconds, Task task) {
         // with a longer delay can never get an earlier deadline.
         tasks_.push(Entry{clock_->now() + delay, nextSequence_++, std::move(task)});
         hook = wakeHook_;
+        if (hook)
+            ++hook->running;
         observer = postObserver_;
     }
     wake_.notify_all();
     if (hook) {
-        hook();
+        // Outside the lock: a hook may post, or take a lock of the host's own.
+        hook->call();
+        std::lock_guard lock(mutex_);
+        if (--hook->running == 0)
+            wakeHookIdle_.notify_all();
+        // Let go under the lock, so that the swap which waited for this call holds the last
+        // reference and the hook is destroyed on the thread that swapped it out.
+        hook.reset();
     }
     if (observer) {
         observer(delaySeconds);
@@ -50,8 +60,15 @@ void MainQueue::setPostObserver(std::function<void(double delaySeconds)> observe
 }
 
 void MainQueue::setWakeHook(std::function<void()> hook) {
-    std::lock_guard lock(mutex_);
-    wakeHook_ = std::move(hook);
+    auto next = hook ? std::make_shared<WakeHook>(WakeHook{std::move(hook), 0}) : nullptr;
+    std::shared_ptr<WakeHook> previous;
+    {
+        std::unique_lock lock(mutex_);
+        previous = std::exchange(wakeHook_, std::move(next));
+        if (previous)
+            wakeHookIdle_.wait(lock, [&] { return previous->running == 0; });
+    }
+    // previous goes here, outside the lock: what it captured may post as it is destroyed.
 }
 
 std::size_t MainQueue::runDueTasks() {

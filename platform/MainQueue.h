@@ -7,6 +7,8 @@
 //      run in submission order).
 //  [X] Posting from any thread; a post wakes a waiting loop (and calls the wake hook, so a host
 //      that sleeps in SDL_WaitEvent can be woken by pushing an event).
+//  [X] Swapping the wake hook waits out every call of the previous one, so a hook may capture
+//      state that its loop owns, as long as the loop clears the hook before that state goes.
 //  [X] Real time (MonotonicClock): waitForWork sleeps until the next deadline or a post.
 //  [X] Virtual time (VirtualClock): advanceBy runs every task due within the step, in deadline
 //      order, moving the clock to each deadline in turn (a whole day runs in milliseconds).
@@ -35,7 +37,9 @@ class MainQueue {
     void async(Task task);
     // Any thread. delaySeconds below 0 counts as 0.
     void asyncAfter(double delaySeconds, Task task);
-    // Any thread. Called after every post; a host uses it to wake its own event loop.
+    // Any thread but from inside a hook. Called after every post, on the posting thread; a host
+    // uses it to wake its own event loop. Once this returns, no call of the previous hook is
+    // running and none will start. An empty function clears the hook: that is how a loop ends.
     void setWakeHook(std::function<void()> hook);
     // Any thread. Called after every post, on the posting thread, with the delay asked for (0
     // for async); tests use it to count delayed work such as retries.
@@ -75,7 +79,14 @@ class MainQueue {
     std::condition_variable wake_;
     std::priority_queue<Entry, std::vector<Entry>, Later> tasks_;
     std::uint64_t nextSequence_ = 0;
-    std::function<void()> wakeHook_;
+    // The hook and how many posts are calling it now; a swap waits for the old one's count to
+    // drop to zero while new posts call the new one, so no stream of posts can hold it up.
+    struct WakeHook {
+        std::function<void()> call;
+        int running = 0;
+    };
+    std::shared_ptr<WakeHook> wakeHook_;
+    std::condition_variable wakeHookIdle_;
     std::function<void(double)> postObserver_;
 };
 

@@ -165,6 +165,53 @@ TEST(MainQueue, postsFromOtherThreadsAllRunOnTheCallingThreadAndCallTheHook) {
     EXPECT_EQ(hooks.load(), threads * perThread);
 }
 
+// What a loop's wake-up does with its hook: swap it in, then clear it (or swap in the next) and
+// let the state it captured go. Posters never stop meanwhile, so a hook called after the swap
+// returned, or a swap held up by the stream of posts, shows here (and as a use after free under
+// the sanitizers, since each probe is freed as soon as its hook is swapped out).
+TEST(MainQueue, aSwappedOutWakeHookIsNeverCalledAgain) {
+    auto queue = std::make_shared<MainQueue>(std::make_shared<MonotonicClock>());
+    std::atomic<bool> stop{false};
+    std::atomic<long> posts{0};
+    std::vector<std::thread> posters;
+    for (int t = 0; t < 3; ++t)
+        posters.emplace_back([&] {
+            while (!stop) {
+                queue->async([] {});
+                ++posts;
+                std::this_thread::yield();
+            }
+        });
+    struct Probe {
+        std::atomic<int> calls{0};
+    };
+    for (int round = 0; round < 100; ++round) {
+        auto probe = std::make_unique<Probe>();
+        // A hook that takes a moment (as pushing an event into a toolkit may) widens the window
+        // in which a post is still inside the old hook as the swap returns.
+        queue->setWakeHook([p = probe.get()] {
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+            ++p->calls;
+        });
+        const long before = posts;
+        while (probe->calls == 0 && posts - before < 100000)
+            queue->runDueTasks();
+        EXPECT_GT(probe->calls.load(), 0) << round;
+        if (round % 2)
+            queue->setWakeHook(nullptr);
+        else
+            queue->setWakeHook([] {});
+        const int callsAtSwap = probe->calls;
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+        EXPECT_EQ(probe->calls.load(), callsAtSwap) << round;
+        probe.reset();
+        queue->runDueTasks();
+    }
+    stop = true;
+    for (auto& poster : posters)
+        poster.join();
+}
+
 TEST(MainQueue, aPostFromAnotherThreadWakesAWaitingLoop) {
     auto queue = std::make_shared<MainQueue>(std::make_shared<MonotonicClock>());
     bool ran = false;

@@ -4,6 +4,7 @@
 // environment as a host makes it.
 
 #include "Zibbles/ZibblesBounceView.h"
+#include "Zibbles/supply/FetchCompletion.h"
 #include "hosts/common/HostEnvironment.h"
 #include "hosts/common/StatusReporter.h"
 #include "tests/support/LoopbackServer.h"
@@ -60,8 +61,10 @@ TEST(StatusOutcome, namesEachKindOfFailureInWords) {
     for (const Case& c : cases) {
         const std::optional<platform::HttpResponse> response =
             c.error ? std::nullopt : std::optional(platform::HttpResponse{c.status});
-        const RequestOutcome outcome =
-            host::outcomeOf(platform::FinishedRequest{url, 12.0, c.body, response, c.error});
+        // The figure is judged as the fetch judges it.
+        const auto decoded = decodeAnswer(7, c.body);
+        const RequestOutcome outcome = host::outcomeOf(platform::FetchOutcome{
+            url, 12.0, c.body, response, c.error, !c.error && decoded, decoded.error.message});
         EXPECT_EQ(outcome.kind, c.kind) << c.name;
         EXPECT_NE(outcome.failure.find(c.words), std::string::npos)
             << c.name << ": " << outcome.failure;

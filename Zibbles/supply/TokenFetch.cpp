@@ -36,10 +36,12 @@ void ZibblesBounceView::fetchOne() {
     }
     const double timeout =
         env.requestTimeoutOverride > 0.0 ? env.requestTimeoutOverride : tokenRequestTimeout;
+    FetchRequestFacts facts{url, timeout};
     auto request = tokenUriRequest(tokenId, std::move(url), Endpoint::contractAddress(), timeout);
     auto self = std::static_pointer_cast<ZibblesBounceView>(shared_from_this());
-    auto task = env.session->dataTask(std::move(request),
-                                      makeFetchCompletion(self, tokenId, env.mainQueue));
+    auto task = env.session->dataTask(
+        std::move(request),
+        makeFetchCompletion(self, tokenId, env.mainQueue, std::move(facts), env.fetchObserver));
     inflightTasks[tokenId] = task;
     task->resume();
 }

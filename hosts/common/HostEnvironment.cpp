@@ -20,8 +20,7 @@ MadeEnvironment makeEnvironment(const EnvironmentChoices& choices) {
     if (environment.session && choices.statusLines) {
         auto reporter = std::make_shared<StatusReporter>(choices.clock, timeOfDayOf(choices.clock),
                                                          choices.statusLines);
-        environment.session = reportStatus(std::move(environment.session), std::move(reporter),
-                                           environment.mainQueue);
+        environment.fetchObserver = reportStatus(std::move(reporter), environment.mainQueue);
     }
     return {std::move(environment), {}};
 }

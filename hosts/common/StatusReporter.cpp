@@ -1,6 +1,5 @@
 #include "hosts/common/StatusReporter.h"
 
-#include "Zibbles/decode/TokenChain.h"
 #include "platform/HttpFailureText.h"
 
 #include <cmath>
@@ -22,21 +21,20 @@ std::string clockFace(long long minutesOfDay) {
 
 } // namespace
 
-RequestOutcome outcomeOf(const platform::FinishedRequest& finished) {
-    if (finished.error) {
-        if (finished.error->is(platform::HttpErrorCode::Cancelled))
-            return {Kind::Cancelled, finished.url, {}};
-        return {Kind::Failure, finished.url,
-                platform::describeHttpError(*finished.error, finished.timeoutSeconds)};
+RequestOutcome outcomeOf(const platform::FetchOutcome& fetch) {
+    if (fetch.error) {
+        if (fetch.error->is(platform::HttpErrorCode::Cancelled))
+            return {Kind::Cancelled, fetch.url, {}};
+        return {Kind::Failure, fetch.url,
+                platform::describeHttpError(*fetch.error, fetch.timeoutSeconds)};
     }
     // The fetch reads the body whatever the status says, so a figure is a figure even then.
-    const Decoded<Pixels> pixels = decodeRpcResponse(finished.body.value_or(""));
-    if (pixels)
-        return {Kind::Figure, finished.url, {}};
-    const long status = finished.response ? finished.response->statusCode : 0;
+    if (fetch.figure)
+        return {Kind::Figure, fetch.url, {}};
+    const long status = fetch.response ? fetch.response->statusCode : 0;
     if (status != 0 && (status < 200 || status > 299))
-        return {Kind::Failure, finished.url, platform::describeHttpStatus(status)};
-    return {Kind::Failure, finished.url, pixels.error.message};
+        return {Kind::Failure, fetch.url, platform::describeHttpStatus(status)};
+    return {Kind::Failure, fetch.url, std::string(fetch.notFigure)};
 }
 
 StatusReporter::StatusReporter(std::shared_ptr<platform::Clock> clock,
@@ -88,18 +86,16 @@ std::function<std::string()> timeOfDayOf(std::shared_ptr<platform::Clock> clock)
     };
 }
 
-std::shared_ptr<platform::HttpSession> reportStatus(std::shared_ptr<platform::HttpSession> session,
-                                                    std::shared_ptr<StatusReporter> reporter,
-                                                    std::shared_ptr<platform::MainQueue> queue) {
-    // Session thread: the decoding happens here, off the main thread, as the fetch's own does.
-    return platform::observeRequests(
-        std::move(session), [reporter = std::move(reporter),
-                             queue = std::move(queue)](const platform::FinishedRequest& finished) {
-            RequestOutcome outcome = outcomeOf(finished);
-            if (outcome.kind == Kind::Cancelled)
-                return;
-            queue->async([reporter, outcome = std::move(outcome)] { reporter->note(outcome); });
-        });
+platform::FetchObserver reportStatus(std::shared_ptr<StatusReporter> reporter,
+                                     std::shared_ptr<platform::MainQueue> queue) {
+    // Session thread: only wording happens here; the reporter's state is the main thread's.
+    return [reporter = std::move(reporter),
+            queue = std::move(queue)](const platform::FetchOutcome& fetch) {
+        RequestOutcome outcome = outcomeOf(fetch);
+        if (outcome.kind == Kind::Cancelled)
+            return;
+        queue->async([reporter, outcome = std::move(outcome)] { reporter->note(outcome); });
+    };
 }
 
 StatusSink statusLinesOnStandardError(std::string program, bool quiet) {

@@ -6,10 +6,10 @@
 //   "still no figures: 38 requests failed since 14:02"            at most once a minute
 //   "figures again from URL after 41 failed requests"
 // A run whose fetches bring figures says nothing, and so does one odd token that does not decode.
+// What counts as a figure is the fetch's own verdict: the reporter decodes nothing.
 
 #include "platform/Clock.h"
-#include "platform/HttpSession.h"
-#include "platform/HttpSessionObserved.h"
+#include "platform/FetchObserver.h"
 #include "platform/MainQueue.h"
 
 #include <functional>
@@ -29,9 +29,8 @@ struct RequestOutcome {
     std::string failure; // in words, for a failure: "connection refused", "HTTP status 503", ...
 };
 
-// Any thread. The body is decoded as a fetch decodes it, and a failure worded as the inspector
-// words it.
-RequestOutcome outcomeOf(const platform::FinishedRequest& finished);
+// Any thread. A failure is worded as the inspector words it.
+RequestOutcome outcomeOf(const platform::FetchOutcome& fetch);
 
 class StatusReporter {
   public:
@@ -61,10 +60,10 @@ class StatusReporter {
 // virtual one, so a fast-forwarded run tells the same times every time.
 std::function<std::string()> timeOfDayOf(std::shared_ptr<platform::Clock> clock);
 
-// The session, watched: every outcome goes to the reporter through the main queue.
-std::shared_ptr<platform::HttpSession> reportStatus(std::shared_ptr<platform::HttpSession> session,
-                                                    std::shared_ptr<StatusReporter> reporter,
-                                                    std::shared_ptr<platform::MainQueue> queue);
+// The fetches' observer: every outcome but a cancellation goes to the reporter through the main
+// queue.
+platform::FetchObserver reportStatus(std::shared_ptr<StatusReporter> reporter,
+                                     std::shared_ptr<platform::MainQueue> queue);
 
 // Lines on standard error, after the program's name; none when quiet.
 StatusSink statusLinesOnStandardError(std::string program, bool quiet);

@@ -1,4 +1,4 @@
-// zibbles: the desktop host. Shows the saver in a window of its own, full screen on every
+// zibbles: the saver. Shows it in a window of its own, full screen on every
 // display, or as a screen-saver daemon's hack in the window the daemon made.
 //
 // Flow of control:
@@ -10,7 +10,7 @@
 //   ├── runOnWayland                a Wayland session (not a hack): the host's own Wayland
 //   │                               client, no SDL or X11 call (hosts/saver/WaylandSaver.cpp)
 //   ├── runHackOnXlib               a hack: the daemon's window (or the root window) through X
-//   │                               shared memory, no SDL (HackLoopX11) → exit 0; where the
+//   │                               shared memory, no SDL (X11HackLoop) → exit 0; where the
 //   │                               display cannot share memory, on through SDL as below
 //   ├── SDL_Init                    a hack: the x11 driver, then the host's own X error handlers
 //   ├── openWindows                 a hack: the daemon's window (or the root window); else one
@@ -19,7 +19,7 @@
 //   │                               status lines on stderr unless --quiet
 //   ├── makeScreen (each window)    compositor target, "ZibblesBounceView" in a Window of the
 //   │                               display's scale (a small window is a preview), --figure
-//   ├── runSaverLoop                start, draw what moves, sleep otherwise, stop → exit 0
+//   ├── runSdlLoop                start, draw what moves, sleep otherwise, stop → exit 0
 //   └── teardown                    under a watchdog: the process ends within 2 s whatever hangs
 #include "hosts/common/HostEnvironment.h"
 #include "hosts/common/HostOptions.h"
@@ -209,10 +209,10 @@ std::shared_ptr<ZibblesBounceView> makeView(const platform::Environment& environ
     return view;
 }
 
-std::optional<SaverScreen> makeScreen(SDL_Window* window, const platform::Environment& environment,
-                                      const std::optional<LoadedZibble>& figure, bool hack) {
+std::optional<SdlScreen> makeScreen(SDL_Window* window, const platform::Environment& environment,
+                                    const std::optional<LoadedZibble>& figure, bool hack) {
     const double scale = platform::displayScaleOf(window);
-    SaverScreen screen;
+    SdlScreen screen;
     screen.window = window;
     std::string error;
     screen.target = platform::CompositorTargetSdl2::make(window, scale, error);
@@ -230,8 +230,8 @@ std::optional<SaverScreen> makeScreen(SDL_Window* window, const platform::Enviro
     return screen;
 }
 
-LoopSettings loopSettings(const DesktopOptions& o, SDL_Window* firstWindow) {
-    LoopSettings settings;
+SdlLoopSettings loopSettings(const DesktopOptions& o, SDL_Window* firstWindow) {
+    SdlLoopSettings settings;
     settings.quitOn = o.hack.active() ? QuitOn::WindowGone
                       : o.fullscreen  ? QuitOn::AnyInput
                                       : QuitOn::EscapeOrClose;
@@ -302,7 +302,7 @@ std::optional<int> runHackOnXlib(const DesktopOptions& o) {
     const HackLoopSettings settings{60.0, o.fullRedraw ? Redraw::FullFrame : Redraw::Damaged,
                                     made.environment->trace};
     const int status =
-        finishRun(runHackLoopX11(*made.environment->mainQueue, screen, settings, quitRequested));
+        finishRun(runX11HackLoop(*made.environment->mainQueue, screen, settings, quitRequested));
     screen.view.reset(); // before the services it was made with, as in the SDL path
     return status;
 }
@@ -318,29 +318,29 @@ int run(const DesktopOptions& o, const std::vector<SDL_Window*>& windows) {
     if (!made.environment)
         return fail(made.error);
 
-    std::vector<SaverScreen> screens;
+    std::vector<SdlScreen> screens;
     for (SDL_Window* window : windows) {
         auto screen = makeScreen(window, *made.environment, figure, o.hack.active());
         if (!screen)
             return kExitFailed;
         screens.push_back(std::move(*screen));
     }
-    return finishRun(runSaverLoop(*made.environment->mainQueue, screens,
-                                  loopSettings(o, windows.front()), quitRequested));
+    return finishRun(runSdlLoop(*made.environment->mainQueue, screens,
+                                loopSettings(o, windows.front()), quitRequested));
 }
 
 int runOnWayland(const DesktopOptions& o) {
     LoadedFigure loaded = loadFigureIfGiven(o.figurePath);
     if (!loaded.error.empty())
         return fail(loaded.error);
-    WaylandDesktopChoices choices;
+    WaylandSaverChoices choices;
     choices.window = o.window;
     choices.fullscreen = o.fullscreen;
     choices.redraw = o.fullRedraw ? Redraw::FullFrame : Redraw::Damaged;
     choices.environment = environmentChoices(o);
     choices.figure = std::move(loaded.figure);
     choices.onLoopEnd = [] { alarm(kQuitWatchdogSeconds); };
-    return runWaylandDesktop(std::move(choices), quitRequested);
+    return runWaylandSaver(std::move(choices), quitRequested);
 }
 
 bool hasXDisplay() {

@@ -1,10 +1,10 @@
 #pragma once
 
-// The desktop host's main loop on a Wayland compositor, over windows that are already
-// configured: one window of its own, or one full-screen window per output.
+// The saver's Wayland backend over windows that are already configured: one window of its own,
+// or one full-screen window per output.
 
 #include "Zibbles/ZibblesBounceView.h"
-#include "hosts/saver/SdlLoop.h"
+#include "hosts/saver/PresentLoop.h"
 #include "platform/Compositor.h"
 #include "platform/Screen.h"
 #include "platform/WaylandConnection.h"
@@ -30,10 +30,10 @@ struct WaylandLoopSettings {
     Redraw redraw = Redraw::Damaged;
 };
 
-// Main thread only. Starts every view, draws at the refresh rate while something moves and
-// sleeps otherwise (until input, a main-queue deadline or a post), and returns when input or the
-// compositor asks to quit or when quitFlag becomes non-zero, after stopping every view. A lost
-// connection or a frame that cannot be had ends it with kExitFailed, after one line on stderr.
+// Main thread only. The presenting loop on a Wayland compositor: it sleeps in poll on the
+// connection and the wake-up, and ends when input or the compositor asks to quit or when
+// quitFlag becomes non-zero. A lost connection or a frame that cannot be had ends it with
+// kExitFailed, after one line on stderr.
 LoopResult runWaylandLoop(platform::WaylandConnection& connection, platform::MainQueue& queue,
                           std::vector<WaylandScreen>& screens, const WaylandLoopSettings& settings,
                           const volatile std::sig_atomic_t& quitFlag);

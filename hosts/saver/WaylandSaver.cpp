@@ -1,5 +1,5 @@
 // Flow of control:
-//   runWaylandDesktop
+//   runWaylandSaver
 //   ├── WaylandConnection::connect  globals, outputs and their scales → exit 1 without them
 //   ├── openWindows                 one window, or one full-screen window per output
 //   ├── awaitConfigure              round trips until the compositor has sized every window
@@ -30,7 +30,7 @@ int fail(const std::string& message) {
 }
 
 std::vector<std::unique_ptr<platform::WaylandWindow>>
-openWindows(platform::WaylandConnection& connection, const WaylandDesktopChoices& choices) {
+openWindows(platform::WaylandConnection& connection, const WaylandSaverChoices& choices) {
     std::vector<std::unique_ptr<platform::WaylandWindow>> windows;
     platform::WaylandWindowRequest request;
     request.widthPoints = choices.window.width;
@@ -106,7 +106,7 @@ bool wantsNativeWayland() {
     return display && *display && !(driver && *driver);
 }
 
-int runWaylandDesktop(WaylandDesktopChoices choices, const volatile std::sig_atomic_t& quitFlag) {
+int runWaylandSaver(WaylandSaverChoices choices, const volatile std::sig_atomic_t& quitFlag) {
     std::string error;
     auto connection = platform::WaylandConnection::connect(error);
     if (!connection)

@@ -6,7 +6,7 @@
 #include "Zibbles/LoadedZibble.h"
 #include "hosts/common/HostEnvironment.h"
 #include "hosts/common/HostOptions.h"
-#include "hosts/saver/SdlLoop.h"
+#include "hosts/saver/PresentLoop.h"
 
 #include <csignal>
 #include <functional>
@@ -14,7 +14,7 @@
 
 namespace zibbles::host {
 
-struct WaylandDesktopChoices {
+struct WaylandSaverChoices {
     PixelSize window{1280, 720}; // points, for a window of its own
     bool fullscreen = false;
     Redraw redraw = Redraw::Damaged;
@@ -30,6 +30,6 @@ bool wantsNativeWayland();
 
 // Main thread only. Runs the saver until input, the compositor or quitFlag ends it, and gives
 // the exit code; failures are said on stderr in one line.
-int runWaylandDesktop(WaylandDesktopChoices choices, const volatile std::sig_atomic_t& quitFlag);
+int runWaylandSaver(WaylandSaverChoices choices, const volatile std::sig_atomic_t& quitFlag);
 
 } // namespace zibbles::host

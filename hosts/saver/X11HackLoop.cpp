@@ -11,13 +11,9 @@
 #include <cmath>
 #include <cstdio>
 #include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 namespace zibbles::host {
 namespace {
-
-// The longest sleep while nothing moves: how late a signal's quit flag may be seen.
 
 std::string hexId(::Window window) {
     char hex[32];
@@ -25,31 +21,7 @@ std::string hexId(::Window window) {
     return hex;
 }
 
-// Wakes the loop's wait from any thread: posts to the main queue write to it.
-class WakeFd {
-  public:
-    WakeFd() : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
-    ~WakeFd() {
-        if (fd_ >= 0)
-            close(fd_);
-    }
-    WakeFd(const WakeFd&) = delete;
-    WakeFd& operator=(const WakeFd&) = delete;
-    int fd() const { return fd_; }
-    void wake() const {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const auto written = write(fd_, &one, sizeof one);
-    }
-    void drain() const {
-        std::uint64_t count;
-        [[maybe_unused]] const auto read = ::read(fd_, &count, sizeof count);
-    }
-
-  private:
-    int fd_;
-};
-
-enum class Next { Continue, Quit };
+using Next = PresentBackend::Next;
 
 // A new size: the view follows it in points, and the next frame repaints everything.
 void windowResized(HackScreen& screen, std::int64_t width, std::int64_t height) {
@@ -145,12 +117,41 @@ void waitFor(const WakeFd& wake, Display* display, bool watchConnection, double 
         wake.drain();
 }
 
-bool moves(const HackScreen& screen, double t) {
-    for (const auto& layer : screen.view->layer()->sublayers())
-        if (layer->isAnimating(t))
-            return true;
-    return false;
-}
+// The hack's one screen, presented on the clock's grid in whole-pixel steps, with a trace
+// event per present.
+class X11HackBackend final : public PresentBackend {
+  public:
+    X11HackBackend(HackScreen& screen, platform::Trace* trace) : screen_(screen), trace_(trace) {}
+
+    std::size_t screenCount() const override { return 1; }
+    ScreenParts screen(std::size_t) override {
+        return {*screen_.view, screen_.compositor, *screen_.target};
+    }
+
+    Next beforeFrame() override {
+        return xWindowLost() ? Next::Quit : handlePendingEvents(screen_);
+    }
+
+    double frameAfter(const FrameGrid& grid, double, double now, bool moving) override {
+        const double tick = tickAfter(grid.start, grid.interval, now);
+        return moving ? tick + (ticksPerStep(screen_, now, grid.interval) - 1) * grid.interval
+                      : tick;
+    }
+
+    void presented(std::size_t, const std::vector<platform::IntRect>& damage) override {
+        tracePresent(trace_, damage);
+    }
+
+    // While moving, the tick reads the X events anyway: a completion then costs no wake-up.
+    Next wait(const WakeFd& wake, double seconds, bool moving) override {
+        waitFor(wake, screen_.display->display(), !moving, seconds);
+        return Next::Continue;
+    }
+
+  private:
+    HackScreen& screen_;
+    platform::Trace* trace_;
+};
 
 } // namespace
 
@@ -180,47 +181,11 @@ HackDisplay::~HackDisplay() {
         XCloseDisplay(display_);
 }
 
-LoopResult runHackLoopX11(platform::MainQueue& queue, HackScreen& screen,
+LoopResult runX11HackLoop(platform::MainQueue& queue, HackScreen& screen,
                           const HackLoopSettings& settings,
                           const volatile std::sig_atomic_t& quitFlag) {
-    // Shared with the hook: a post on another thread may still be calling it as the loop ends.
-    const auto wake = std::make_shared<WakeFd>();
-    queue.setWakeHook([wake] { wake->wake(); });
-    screen.view->startAnimation();
-
-    LoopResult result;
-    const double interval = 1.0 / std::clamp(settings.refreshRate, 1.0, 1000.0);
-    const double start = queue.now();
-    double nextTick = start;
-    while (!quitFlag && !xWindowLost() && handlePendingEvents(screen) == Next::Continue) {
-        queue.runDueTasks();
-        const double now = queue.now();
-        const bool moving = moves(screen, now);
-        // While the sprite moves, frames keep to the grid; otherwise every wake-up looks for a
-        // change (a figure that arrived), which costs nothing when there is none.
-        if (!moving || now >= nextTick) {
-            if (moving && settings.redraw == Redraw::FullFrame)
-                screen.compositor.invalidate();
-            const auto& damage =
-                screen.compositor.render(*screen.view->layer(), now, *screen.target);
-            if (!damage.empty()) {
-                ++result.framesPresented;
-                tracePresent(settings.trace.get(), damage);
-            }
-            nextTick = tickAfter(start, interval, now);
-            if (moving)
-                nextTick += (ticksPerStep(screen, now, interval) - 1) * interval;
-        }
-        // While moving, the tick reads the X events anyway: a completion then costs no wake-up.
-        waitFor(*wake, screen.display->display(), !moving,
-                secondsBeforeNextWake(queue, moving, nextTick));
-    }
-
-    screen.view->stopAnimation();
-    queue.setWakeHook(nullptr);
-    result.seconds = queue.now() - start;
-    result.exitCode = kExitOk;
-    return result;
+    X11HackBackend backend(screen, settings.trace.get());
+    return runPresentLoop(queue, backend, settings.refreshRate, settings.redraw, quitFlag);
 }
 
 } // namespace zibbles::host

@@ -1,7 +1,7 @@
 #pragma once
 
-// The desktop host as a screen-saver hack, straight on Xlib: the daemon's window (or the root
-// window) drawn through X shared memory, with no SDL and no framebuffer of the whole screen.
+// The saver's X11 hack backend, straight on Xlib: the daemon's window (or the root window) drawn
+// through X shared memory, with no SDL and no framebuffer of the whole screen.
 // Implemented features:
 //  [X] One wait per frame while the sprite moves (a timer on a 60 Hz grid of the monotonic clock
 //      and the main queue's wake-up), and none at all while nothing moves but the main queue's
@@ -14,7 +14,7 @@
 
 #include "hosts/common/HostOptions.h"
 #include "hosts/saver/HackOptions.h"
-#include "hosts/saver/SdlLoop.h"
+#include "hosts/saver/PresentLoop.h"
 #include "platform/CompositorTargetX11Shm.h"
 #include "platform/Trace.h"
 
@@ -62,10 +62,10 @@ struct HackLoopSettings {
     std::shared_ptr<platform::Trace> trace; // may be null
 };
 
-// Main thread only. Starts the view, presents what changed on the refresh grid while the sprite
-// moves and sleeps otherwise, and returns when the window goes or quitFlag becomes non-zero,
-// after stopping the view.
-LoopResult runHackLoopX11(platform::MainQueue& queue, HackScreen& screen,
+// Main thread only. The presenting loop in the hack's window: it sleeps in ppoll on the wake-up
+// (and the X connection while nothing moves), and ends when the window goes or quitFlag becomes
+// non-zero.
+LoopResult runX11HackLoop(platform::MainQueue& queue, HackScreen& screen,
                           const HackLoopSettings& settings,
                           const volatile std::sig_atomic_t& quitFlag);
 

@@ -1,0 +1,102 @@
+#include "hosts/saver/PresentLoop.h"
+
+#include "hosts/common/ExitCodes.h"
+#include "hosts/saver/LoopTiming.h"
+
+#include <algorithm>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace zibbles::host {
+
+WakeFd::WakeFd() : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+WakeFd::~WakeFd() {
+    if (fd_ >= 0)
+        close(fd_);
+}
+
+void WakeFd::post() const {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = write(fd_, &one, sizeof one);
+}
+
+void WakeFd::drain() const {
+    std::uint64_t count = 0;
+    [[maybe_unused]] const auto read = ::read(fd_, &count, sizeof count);
+}
+
+double PresentBackend::frameAfter(const FrameGrid& grid, double planned, double now, bool) {
+    return host::frameAfter(planned, now, grid.interval);
+}
+
+namespace {
+
+bool anythingMoves(PresentBackend& backend, double t) {
+    for (std::size_t i = 0; i < backend.screenCount(); ++i)
+        for (const auto& layer : backend.screen(i).view.layer()->sublayers())
+            if (layer->isAnimating(t))
+                return true;
+    return false;
+}
+
+// Paints and shows what changed on every screen. Gives true when anything was shown.
+bool renderAll(PresentBackend& backend, double now, Redraw redraw) {
+    bool shown = false;
+    for (std::size_t i = 0; i < backend.screenCount(); ++i) {
+        const ScreenParts screen = backend.screen(i);
+        if (redraw == Redraw::FullFrame)
+            screen.compositor.invalidate();
+        const auto& damage = screen.compositor.render(*screen.view.layer(), now, screen.target);
+        if (!damage.empty()) {
+            backend.presented(i, damage);
+            shown = true;
+        }
+    }
+    return shown;
+}
+
+void forEachView(PresentBackend& backend, void (ZibblesBounceView::*verb)()) {
+    for (std::size_t i = 0; i < backend.screenCount(); ++i)
+        (backend.screen(i).view.*verb)();
+}
+
+} // namespace
+
+LoopResult runPresentLoop(platform::MainQueue& queue, PresentBackend& backend, double refreshRate,
+                          Redraw redraw, const volatile std::sig_atomic_t& quitFlag) {
+    // The hook may refer to wake: the queue guarantees no call of it once it is cleared below.
+    WakeFd wake;
+    queue.setWakeHook(backend.wakeHook(wake));
+    forEachView(backend, &ZibblesBounceView::startAnimation);
+
+    LoopResult result;
+    const FrameGrid grid{queue.now(), 1.0 / std::clamp(refreshRate, 1.0, 1000.0)};
+    double nextFrame = grid.start;
+    using Next = PresentBackend::Next;
+    Next next = Next::Continue;
+    while (next == Next::Continue && !quitFlag) {
+        next = backend.beforeFrame();
+        if (next != Next::Continue)
+            break;
+        queue.runDueTasks();
+        const double now = queue.now();
+        const bool moving = anythingMoves(backend, now);
+        // While something moves, frames keep to the grid. Otherwise every wake-up looks for
+        // changes (a figure that arrived), which costs nothing when there are none.
+        if (!moving || now >= nextFrame) {
+            result.framesPresented += renderAll(backend, now, moving ? redraw : Redraw::Damaged);
+            nextFrame = backend.frameAfter(grid, nextFrame, now, moving);
+        }
+        backend.afterFrame();
+        next = backend.wait(wake, secondsBeforeNextWake(queue, moving, nextFrame), moving);
+    }
+
+    forEachView(backend, &ZibblesBounceView::stopAnimation);
+    queue.setWakeHook(nullptr);
+    result.seconds = queue.now() - grid.start;
+    result.exitCode = next == Next::Fail ? kExitFailed : kExitOk;
+    return result;
+}
+
+} // namespace zibbles::host
