@@ -171,14 +171,16 @@ void CompositorTargetWayland::present(const std::vector<IntRect>& damage) {
 }
 
 void CompositorTargetWayland::presentWaiting() {
-    Buffer* buffer = waiting_.empty() ? nullptr : freeBuffer();
+    if (waiting_.empty() || (pacedByFrames_ && frameCallback_))
+        return;
+    Buffer* buffer = freeBuffer();
     if (!buffer)
         return;
     for (const IntRect& rect : buffer->stale)
         copyRect(framebuffer_, rect, *buffer);
     buffer->stale.clear();
     wl_surface_attach(surface_, buffer->buffer, 0, 0);
-    // A callback still awaited (the caller's fallback presented anyway) gives way to this one.
+    // A callback still awaited (no pacing by frames) gives way to this one.
     if (frameCallback_)
         wl_callback_destroy(frameCallback_);
     frameCallback_ = wl_surface_frame(surface_);
@@ -191,6 +193,7 @@ void CompositorTargetWayland::presentWaiting() {
     wl_surface_commit(surface_);
     buffer->busy = true;
     waiting_.clear();
+    ++commits_;
 }
 
 } // namespace zibbles::platform

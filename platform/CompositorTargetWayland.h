@@ -10,10 +10,11 @@
 //      changed since it was last written, so a buffer is brought up to date with those rectangles
 //      alone. A buffer is written again only after wl_buffer.release.
 //  [X] When both buffers are held, the damage waits and is shown once one is released.
-//  [X] Paced by the compositor: every commit asks for wl_surface.frame, and awaitingFrame() stays
-//      true until that callback fires, so a caller that presents only then draws nothing on a
-//      hidden or powered-off output. frameSeen() tells a compositor that answers from one that
-//      sends no callbacks at all (the caller's fallback timer covers that).
+//  [X] Paced by the compositor: every commit asks for wl_surface.frame, and until that callback
+//      fires new damage waits (as for a held buffer), so a hidden or powered-off output, whose
+//      callbacks the compositor holds back, gets no commit at all. frameSeen() tells a
+//      compositor that answers from one that sends no callbacks; for that one the caller turns
+//      the pacing off (setPacedByFrames).
 //  [X] Whole scales through wl_surface.set_buffer_scale; a new size or scale makes new buffers
 //      (the compositor then repaints everything).
 //  [ ] Fractional scales (wp_viewporter with a fractional-scale protocol): not offered by the
@@ -53,7 +54,7 @@ class CompositorTargetWayland final : public CompositorTarget {
     // the shared memory cannot be had.
     bool resize(std::int64_t widthPoints, std::int64_t heightPoints, std::int32_t scale,
                 std::string& error);
-    // Damage that waits for a free buffer: show it now if one is free.
+    // Damage that waits for a free buffer or a frame callback: show it now if it may be.
     void presentWaiting();
     bool hasWaitingDamage() const { return !waiting_.empty(); }
 
@@ -63,6 +64,10 @@ class CompositorTargetWayland final : public CompositorTarget {
     double secondsAwaitingFrame() const;
     // A frame callback has fired on this surface at least once.
     bool frameSeen() const { return frameSeen_; }
+    // Off: commits wait for a free buffer only (a compositor that sends no frame callbacks).
+    void setPacedByFrames(bool paced) { pacedByFrames_ = paced; }
+    // Commits with a buffer so far.
+    std::uint64_t commits() const { return commits_; }
     // For the callback's listener.
     void frameDone();
 
@@ -81,6 +86,8 @@ class CompositorTargetWayland final : public CompositorTarget {
     wl_callback* frameCallback_ = nullptr;
     double frameAskedAt_ = 0.0;
     bool frameSeen_ = false;
+    bool pacedByFrames_ = true;
+    std::uint64_t commits_ = 0;
 };
 
 } // namespace zibbles::platform

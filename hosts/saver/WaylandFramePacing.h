@@ -1,14 +1,14 @@
 #pragma once
 
-// When a Wayland view may present: after the compositor's frame callback for its last commit
-// has fired, so that a hidden or powered-off output, whose callbacks the compositor holds back,
-// costs nothing. Motion stays on the clock (every frame is drawn at the queue's now), so after a
-// pause the sprite appears where the clock puts it.
+// When a Wayland view presents: once the compositor's frame callback for its last commit has
+// fired (the target holds new damage until then), so that a hidden or powered-off output, whose
+// callbacks the compositor holds back, costs nothing. Motion stays on the clock: every frame is
+// drawn at the queue's now, so after a pause the sprite appears where the clock puts it.
 //
 // The fallback timer: a compositor that has answered no frame callback at all within
-// kFrameCallbackPatienceSeconds of the first one asked for is taken for one that sends none,
-// and its views then present on the loop's refresh grid alone, until a callback arrives after
-// all. Once any callback has come, an unanswered one means "not shown" and is waited out.
+// kFrameCallbackPatienceSeconds of the first one asked for is taken for one that sends none.
+// Its views then present on the loop's refresh grid alone, until a callback comes after all.
+// Once any callback has come, an unanswered one means "not shown" and is waited out.
 // Main thread only.
 
 #include "platform/CompositorTargetWayland.h"
@@ -22,17 +22,19 @@ constexpr double kFrameCallbackPatienceSeconds = 1.0;
 
 class WaylandFramePacing {
   public:
-    // Learns from a target whether this compositor answers frame callbacks.
-    void observe(const platform::CompositorTargetWayland& target) {
+    // Learns from the target whether this compositor answers frame callbacks, and paces it so.
+    void follow(platform::CompositorTargetWayland& target) {
         if (target.frameSeen())
             callbacksSeen_ = true;
-        else if (!callbacksSeen_ && target.secondsAwaitingFrame() >= kFrameCallbackPatienceSeconds)
+        else if (target.secondsAwaitingFrame() >= kFrameCallbackPatienceSeconds)
             noCallbacks_ = true;
+        target.setPacedByFrames(!fallback());
     }
-    bool mayPresent(const platform::CompositorTargetWayland& target) const {
-        return !target.awaitingFrame() || (noCallbacks_ && !callbacksSeen_);
+    // The target shows nothing until its callback fires.
+    bool held(const platform::CompositorTargetWayland& target) const {
+        return !fallback() && target.awaitingFrame();
     }
-    // Seconds before the loop must look again to start the fallback, when it may have to.
+    // Seconds before the fallback may have to start, when it may.
     std::optional<double>
     secondsBeforeFallback(const platform::CompositorTargetWayland& target) const {
         if (callbacksSeen_ || noCallbacks_ || !target.awaitingFrame())
@@ -41,6 +43,7 @@ class WaylandFramePacing {
     }
 
   private:
+    bool fallback() const { return noCallbacks_ && !callbacksSeen_; }
     bool callbacksSeen_ = false;
     bool noCallbacks_ = false;
 };

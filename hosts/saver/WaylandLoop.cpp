@@ -1,5 +1,8 @@
 #include "hosts/saver/WaylandLoop.h"
 
+#include "hosts/saver/LoopTiming.h"
+#include "hosts/saver/WaylandFramePacing.h"
+#include "hosts/saver/WaylandOutputViews.h"
 #include "hosts/saver/WaylandQuitRules.h"
 #include "platform/WaylandInput.h"
 
@@ -16,14 +19,15 @@ namespace {
 
 class WaylandBackend final : public PresentBackend {
   public:
-    WaylandBackend(platform::WaylandConnection& connection, std::vector<WaylandScreen>& screens,
-                   QuitOn quitOn)
-        : connection_(connection), screens_(screens),
+    WaylandBackend(platform::WaylandConnection& connection, platform::MainQueue& queue,
+                   std::vector<WaylandScreen>& screens, const WaylandLoopSettings& settings)
+        : connection_(connection), queue_(queue), screens_(screens), outputs_(settings.outputs),
+          trace_(settings.trace), quitOn_(settings.quitOn),
           input_(connection,
-                 quitOn == QuitOn::AnyInput ? platform::PointerImage::Hidden
-                                            : platform::PointerImage::Shown,
-                 [this, quitOn](const platform::WaylandInputEvent& e) {
-                     if (isQuitInput(e, quitOn))
+                 quitOn_ == QuitOn::AnyInput ? platform::PointerImage::Hidden
+                                             : platform::PointerImage::Shown,
+                 [this](const platform::WaylandInputEvent& e) {
+                     if (isQuitInput(e, quitOn_))
                          quit_ = true;
                  }) {}
 
@@ -36,16 +40,29 @@ class WaylandBackend final : public PresentBackend {
         if (quit_ || std::any_of(screens_.begin(), screens_.end(),
                                  [](const WaylandScreen& s) { return s.window->closeRequested(); }))
             return Next::Quit;
+        if (outputs_ && !outputs_->follow(screens_))
+            return Next::Fail;
+        for (WaylandScreen& screen : screens_)
+            pacing_.follow(screen.window->target());
         return followShapes() ? Next::Continue : Next::Fail;
     }
 
     void afterFrame() override {
-        for (WaylandScreen& screen : screens_)
-            screen.window->target().presentWaiting();
+        for (WaylandScreen& screen : screens_) {
+            auto& target = screen.window->target();
+            target.presentWaiting();
+            if (trace_ && target.commits() != screen.commitsTraced) {
+                const platform::WaylandOutput* output =
+                    connection_.outputNamed(screen.window->outputName());
+                trace_->record("frame.presented",
+                               "\"output\":" + platform::Trace::quote(output ? output->name : ""));
+            }
+            screen.commitsTraced = target.commits();
+        }
     }
 
     Next wait(const WakeFd& wake, double seconds, bool) override {
-        if (!waitForEvents(wake, seconds)) {
+        if (!waitForEvents(wake, secondsToWait(seconds))) {
             std::cerr << "zibbles: the connection to the Wayland compositor was lost\n";
             return Next::Fail;
         }
@@ -53,6 +70,26 @@ class WaylandBackend final : public PresentBackend {
     }
 
   private:
+    // While every surface awaits its frame callback the grid is slept through: the callback
+    // wakes the loop, and a main-queue deadline (a leg's end) or the fallback's check still
+    // comes on time.
+    double secondsToWait(double seconds) const {
+        bool allHeld = !screens_.empty();
+        std::optional<double> fallback;
+        for (const WaylandScreen& screen : screens_) {
+            const auto& target = screen.window->target();
+            allHeld = allHeld && pacing_.held(target);
+            if (const auto check = pacing_.secondsBeforeFallback(target))
+                fallback = std::min(fallback.value_or(*check), *check);
+        }
+        if (allHeld) {
+            seconds = kIdleWakeupSeconds;
+            if (const auto deadline = queue_.nextDeadline())
+                seconds = std::min(seconds, std::max(0.0, *deadline - queue_.now()));
+        }
+        return fallback ? std::min(seconds, *fallback) : seconds;
+    }
+
     // A new size or scale: the view follows the window's size in points and the output's scale
     // (the sprite takes the new scale at its next figure), and the next frame repaints everything.
     bool followShapes() {
@@ -101,7 +138,12 @@ class WaylandBackend final : public PresentBackend {
     }
 
     platform::WaylandConnection& connection_;
+    platform::MainQueue& queue_;
     std::vector<WaylandScreen>& screens_;
+    WaylandOutputViews* outputs_;
+    platform::Trace* trace_;
+    QuitOn quitOn_;
+    WaylandFramePacing pacing_;
     bool quit_ = false;
     platform::WaylandInput input_;
 };
@@ -111,7 +153,7 @@ class WaylandBackend final : public PresentBackend {
 LoopResult runWaylandLoop(platform::WaylandConnection& connection, platform::MainQueue& queue,
                           std::vector<WaylandScreen>& screens, const WaylandLoopSettings& settings,
                           const volatile std::sig_atomic_t& quitFlag) {
-    WaylandBackend backend(connection, screens, settings.quitOn);
+    WaylandBackend backend(connection, queue, screens, settings);
     return runPresentLoop(queue, backend, settings.refreshRate, settings.redraw, quitFlag);
 }
 
