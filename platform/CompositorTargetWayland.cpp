@@ -50,8 +50,21 @@ double monotonicSeconds() {
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
+// Overlapping rectangles (a sprite's rectangles of successive frames) become their union, so a
+// buffer that lags two frames behind copies the pixels once.
 void addStale(std::vector<IntRect>& stale, const std::vector<IntRect>& damage) {
-    stale.insert(stale.end(), damage.begin(), damage.end());
+    for (IntRect rect : damage) {
+        for (auto it = stale.begin(); it != stale.end();) {
+            if (intersection(*it, rect).empty()) {
+                ++it;
+                continue;
+            }
+            rect = unionOf(*it, rect);
+            stale.erase(it);
+            it = stale.begin();
+        }
+        stale.push_back(rect);
+    }
     if (stale.size() <= kMaxStaleRects)
         return;
     IntRect all{};

@@ -213,7 +213,7 @@ check "SIGTERM ends both views with exit code 0" stopped_within 3
 
 # 6. The overlay layer surface above a full-screen terminal, which keeps its full screen.
 session_prefix
-"${session_run[@]}" foot >"$work/foot.log" 2>&1 &
+"${session_run[@]}" foot sleep 600 >"$work/foot.log" 2>&1 &
 foot_pid=$!
 foot_mapped() { as_session_user swaymsg -t get_tree -r | grep -q '"app_id": "foot"'; }
 wait_for 10 foot_mapped

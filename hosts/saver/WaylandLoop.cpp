@@ -61,28 +61,48 @@ class WaylandBackend final : public PresentBackend {
         }
     }
 
+    // While every surface awaits its callback, the next frame is due when one fires.
+    double frameAfter(const FrameGrid& grid, double planned, double now, bool moving) override {
+        return moving && allHeld() ? now : PresentBackend::frameAfter(grid, planned, now, moving);
+    }
+
+    // While every surface awaits its callback, what else comes (a buffer's release) is handled
+    // without waking the loop: it goes on once a callback fires, a post or a signal comes, or
+    // the time is up.
     Next wait(const WakeFd& wake, double seconds, bool) override {
-        if (!waitForEvents(wake, secondsToWait(seconds))) {
-            std::cerr << "zibbles: the connection to the Wayland compositor was lost\n";
-            return Next::Fail;
+        const double until = queue_.now() + secondsToWait(seconds);
+        for (;;) {
+            const Woken woken = waitForEvents(wake, std::max(0.0, until - queue_.now()));
+            if (woken == Woken::Lost) {
+                std::cerr << "zibbles: the connection to the Wayland compositor was lost\n";
+                return Next::Fail;
+            }
+            if (quit_)
+                return Next::Quit;
+            if (woken != Woken::Compositor || !allHeld() || queue_.now() >= until)
+                return Next::Continue;
         }
-        return quit_ ? Next::Quit : Next::Continue;
     }
 
   private:
+    enum class Woken { Compositor, Other, Lost }; // Other: a post, a signal or the time
+
+    bool allHeld() const {
+        return !screens_.empty() &&
+               std::all_of(screens_.begin(), screens_.end(), [this](const WaylandScreen& s) {
+                   return pacing_.held(s.window->target());
+               });
+    }
+
     // While every surface awaits its frame callback the grid is slept through: the callback
     // wakes the loop, and a main-queue deadline (a leg's end) or the fallback's check still
     // comes on time.
     double secondsToWait(double seconds) const {
-        bool allHeld = !screens_.empty();
         std::optional<double> fallback;
-        for (const WaylandScreen& screen : screens_) {
-            const auto& target = screen.window->target();
-            allHeld = allHeld && pacing_.held(target);
-            if (const auto check = pacing_.secondsBeforeFallback(target))
+        for (const WaylandScreen& screen : screens_)
+            if (const auto check = pacing_.secondsBeforeFallback(screen.window->target()))
                 fallback = std::min(fallback.value_or(*check), *check);
-        }
-        if (allHeld) {
+        if (allHeld()) {
             seconds = kIdleWakeupSeconds;
             if (const auto deadline = queue_.nextDeadline())
                 seconds = std::min(seconds, std::max(0.0, *deadline - queue_.now()));
@@ -111,30 +131,33 @@ class WaylandBackend final : public PresentBackend {
         return true;
     }
 
-    // Sends what is queued, sleeps until the compositor or the wake-up speaks or the time is up,
-    // and dispatches what came. False when the connection is gone.
-    bool waitForEvents(const WakeFd& wake, double seconds) {
+    // Sends what is queued, sleeps until the compositor or the wake-up speaks, a signal comes or
+    // the time is up, and dispatches what came.
+    Woken waitForEvents(const WakeFd& wake, double seconds) {
         wl_display* display = connection_.display();
         while (wl_display_prepare_read(display) != 0)
             if (wl_display_dispatch_pending(display) < 0)
-                return false;
+                return Woken::Lost;
         if (wl_display_flush(display) < 0 && errno != EAGAIN) {
             wl_display_cancel_read(display);
-            return false;
+            return Woken::Lost;
         }
         pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {wake.fd(), POLLIN, 0}};
         const int ready = poll(fds, 2, static_cast<int>(std::ceil(seconds * 1000.0)));
         if (ready > 0 && (fds[0].revents & POLLIN)) {
             if (wl_display_read_events(display) < 0)
-                return false;
+                return Woken::Lost;
         } else {
             wl_display_cancel_read(display);
         }
-        if (ready > 0 && (fds[1].revents & POLLIN))
+        const bool posted = ready > 0 && (fds[1].revents & POLLIN);
+        if (posted)
             wake.drain();
         if (ready > 0 && (fds[0].revents & (POLLERR | POLLHUP)) && !(fds[0].revents & POLLIN))
-            return false;
-        return wl_display_dispatch_pending(display) >= 0;
+            return Woken::Lost;
+        if (wl_display_dispatch_pending(display) < 0)
+            return Woken::Lost;
+        return ready > 0 && !posted ? Woken::Compositor : Woken::Other;
     }
 
     platform::WaylandConnection& connection_;
