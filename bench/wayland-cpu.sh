@@ -62,12 +62,14 @@ start() {
   case $1 in
     reference) "${session_run[@]}" "$work/bin/reference" 2>"$work/stderr" & ;;
     *)
+      # Only the dark run writes a trace (its presents are counted); the others write nothing
+      # that the reference does not.
       local flags=() shell=layer
       [ "$1" = full ] && flags=(--full-redraw)
+      [ "$1" = dark ] && flags=(--trace "$trace")
       [ "$1" = dark ] && [ "$dark_by" = hidden ] && shell=xdg
       "${session_run[@]}" ZIBBLES_WAYLAND_SHELL=$shell "$work/bin/zibbles" --fullscreen --seed 11 \
-        --endpoint "http://127.0.0.1:$ZIBBLES_CHAIN_PORT" --trace "$trace" "${flags[@]}" \
-        2>"$work/stderr" &
+        --endpoint "http://127.0.0.1:$ZIBBLES_CHAIN_PORT" "${flags[@]}" 2>"$work/stderr" &
       ;;
   esac
   host_pid=$!
