@@ -38,6 +38,12 @@ endif()
 file(CREATE_LINK ${_zibbles_link_target} ${_zibbles_made}/zibbles SYMBOLIC)
 install(FILES ${_zibbles_made}/zibbles DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# The idle launcher as a systemd user unit, where Debian keeps them; the package enables nothing:
+# a user turns it on with `systemctl --user enable --now zibbles-idle.service`. Its ExecStart
+# names /usr/bin/zibbles, the package's path.
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/zibbles-idle.service
+        DESTINATION lib/systemd/user)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zibbles)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

@@ -204,9 +204,9 @@ void CompositorTargetWayland::presentWaiting() {
                                  static_cast<std::int32_t>(r.y), static_cast<std::int32_t>(r.width),
                                  static_cast<std::int32_t>(r.height));
     wl_surface_commit(surface_);
+    ++framesCommitted_;
     buffer->busy = true;
     waiting_.clear();
-    ++commits_;
 }
 
 } // namespace zibbles::platform

@@ -56,6 +56,8 @@ class CompositorTargetWayland final : public CompositorTarget {
                 std::string& error);
     // Damage that waits for a free buffer or a frame callback: show it now if it may be.
     void presentWaiting();
+    // How many frames have been committed to the surface so far.
+    std::uint64_t framesCommitted() const { return framesCommitted_; }
     bool hasWaitingDamage() const { return !waiting_.empty(); }
 
     // A commit has asked for a frame callback that has not fired yet.
@@ -66,8 +68,6 @@ class CompositorTargetWayland final : public CompositorTarget {
     bool frameSeen() const { return frameSeen_; }
     // Off: commits wait for a free buffer only (a compositor that sends no frame callbacks).
     void setPacedByFrames(bool paced) { pacedByFrames_ = paced; }
-    // Commits with a buffer so far.
-    std::uint64_t commits() const { return commits_; }
     // For the callback's listener.
     void frameDone();
 
@@ -87,7 +87,7 @@ class CompositorTargetWayland final : public CompositorTarget {
     double frameAskedAt_ = 0.0;
     bool frameSeen_ = false;
     bool pacedByFrames_ = true;
-    std::uint64_t commits_ = 0;
+    std::uint64_t framesCommitted_ = 0;
 };
 
 } // namespace zibbles::platform

@@ -3,7 +3,6 @@
 #include "platform/HttpCurlTransfer.h"
 #include "platform/Trace.h"
 
-#include <malloc.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -49,12 +48,6 @@ void initialiseOnce() {
     static std::once_flag once;
     std::call_once(once, [] {
         curl_global_init(CURL_GLOBAL_DEFAULT);
-        // Bodies come and go for as long as the saver runs. Left to itself, the C library raises
-        // its threshold for mapping large blocks to the largest one freed so far, and from then on
-        // serves them from its heap, whose freed pages stay resident and fragment: five refused
-        // 16 MiB answers then held several MiB beyond the body budget. A fixed threshold (the
-        // default's value) gives every large body back to the system when it is freed.
-        mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     });
 }
 

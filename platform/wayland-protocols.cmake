@@ -32,3 +32,29 @@ zibbles_wayland_protocol(wlr-layer-shell-unstable-v1
 add_library(zibbles_wayland_protocols STATIC ${ZIBBLES_WAYLAND_PROTOCOL_CODE})
 target_include_directories(zibbles_wayland_protocols PUBLIC ${ZIBBLES_WAYLAND_PROTOCOL_DIR})
 target_link_libraries(zibbles_wayland_protocols PUBLIC PkgConfig::WaylandClient)
+
+# The idle launcher's two Wayland idle protocols: ext-idle-notify from wayland-protocols (staging)
+# and KDE's older idle.xml from plasma-wayland-protocols, generated the same way, for the
+# launcher's own program (not the platform library).
+find_package(PlasmaWaylandProtocols REQUIRED)
+foreach(_protocol
+        "ext-idle-notify-v1|${ZIBBLES_WAYLAND_PROTOCOLS_DIR}/staging/ext-idle-notify/ext-idle-notify-v1.xml"
+        "kde-idle|${PLASMA_WAYLAND_PROTOCOLS_DIR}/idle.xml")
+  string(REPLACE "|" ";" _protocol "${_protocol}")
+  list(GET _protocol 0 _name)
+  list(GET _protocol 1 _xml)
+  set(_header ${ZIBBLES_WAYLAND_PROTOCOL_DIR}/${_name}-client-protocol.h)
+  set(_code ${ZIBBLES_WAYLAND_PROTOCOL_DIR}/${_name}-protocol.c)
+  add_custom_command(
+    OUTPUT ${_header} ${_code}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${ZIBBLES_WAYLAND_PROTOCOL_DIR}
+    COMMAND ${ZIBBLES_WAYLAND_SCANNER} client-header ${_xml} ${_header}
+    COMMAND ${ZIBBLES_WAYLAND_SCANNER} private-code ${_xml} ${_code}
+    DEPENDS ${_xml}
+    COMMENT "Generating the ${_name} client code"
+    VERBATIM)
+  list(APPEND _idle_code ${_header} ${_code})
+endforeach()
+add_library(zibbles_wayland_idle_protocols STATIC ${_idle_code})
+target_include_directories(zibbles_wayland_idle_protocols PUBLIC ${ZIBBLES_WAYLAND_PROTOCOL_DIR})
+target_link_libraries(zibbles_wayland_idle_protocols PUBLIC PkgConfig::WaylandClient)

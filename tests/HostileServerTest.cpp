@@ -5,6 +5,7 @@
 
 #include "support/HostileServer.h"
 #include "Zibbles/ZibblesBounceView.h"
+#include "hosts/common/ProcessSetup.h"
 #include "platform/Clock.h"
 #include "platform/HttpSessionCurl.h"
 #include "support/LoopbackServer.h"
@@ -37,6 +38,9 @@ constexpr bool memoryIsMeasurable = false;
 #else
 constexpr bool memoryIsMeasurable = true;
 #endif
+// The resident figures are a program's, so the process runs under the programs' allocator
+// policy.
+[[maybe_unused]] const bool processSetUp = (host::setUpProcess(), true);
 
 Reply replyOf(Misbehaviour kind, int status = 200, std::string body = {}) {
     Reply reply;

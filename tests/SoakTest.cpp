@@ -6,6 +6,7 @@
 
 #include "Zibbles/ZibblesBounceView.h"
 #include "Zibbles/supply/FetchCompletion.h"
+#include "hosts/common/ProcessSetup.h"
 #include "platform/HttpSessionCurl.h"
 #include "support/HostileServer.h"
 #include "support/TestEnvironment.h"
@@ -39,6 +40,9 @@ constexpr bool memoryIsMeasurable = false;
 #else
 constexpr bool memoryIsMeasurable = true;
 #endif
+// The resident figures are a program's, so the process runs under the programs' allocator
+// policy.
+[[maybe_unused]] const bool processSetUp = (host::setUpProcess(), true);
 
 double soakHours() {
     const char* text = std::getenv("ZIBBLES_SOAK_HOURS");

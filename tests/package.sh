@@ -32,7 +32,9 @@ cat >"$work/expected" <<'FILES'
 ./usr/bin/zibbles
 ./usr/bin/zibbles-inspect
 ./usr/bin/zibbles-render
+./usr/lib/systemd/user/zibbles-idle.service
 ./usr/libexec/xscreensaver/zibbles
+./usr/libexec/zibbles/zibbles-idle
 ./usr/share/doc/zibbles/changelog.gz
 ./usr/share/doc/zibbles/copyright
 ./usr/share/man/man1/zibbles-inspect.1.gz
@@ -47,6 +49,10 @@ check "the packaged programs say their version" bash -c "
   '$work/root/usr/bin/zibbles-render' --version | head -1 | grep -qx 'zibbles-render $version' &&
   '$work/root/usr/bin/zibbles-inspect' --version | head -1 | grep -qx 'zibbles-inspect $version' &&
   '$work/root/usr/bin/zibbles' --version | grep -q '^endpoint: http'"
+# Without any session, the launcher the packaged zibbles execs says there is no idle source.
+check "the packaged zibbles finds its idle launcher" bash -c "
+  env -i PATH=/usr/bin:/bin XDG_RUNTIME_DIR=/nonexistent DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent \
+    '$work/root/usr/bin/zibbles' --idle 2 2>&1 | grep -q 'offers no idle source'"
 check "the changelog names this version" bash -c "zcat '$work/root/usr/share/doc/zibbles/changelog.gz' | head -1 | grep -q '^zibbles ($version)'"
 
 # The packaged hack, where the unprivileged daemon and dialog can read it.

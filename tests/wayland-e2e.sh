@@ -195,9 +195,9 @@ check "the second output shows the background too" wait_for 5 second_grey
 # presents_in TRACE OUTPUT SECONDS: how many frames that output's view presented meanwhile.
 presents_in() {
   local before
-  before=$(grep -c "\"frame.presented\",\"output\":\"$2\"" "$1")
+  before=$(grep -c "\"frame.presented\".*\"output\":\"$2\"" "$1")
   sleep "$3"
-  echo $(($(grep -c "\"frame.presented\",\"output\":\"$2\"" "$1") - before))
+  echo $(($(grep -c "\"frame.presented\".*\"output\":\"$2\"" "$1") - before))
 }
 as_session_user swaymsg focus output HEADLESS-1, workspace 9 >/dev/null
 hidden=$(presents_in "$work/session/xdg.trace" HEADLESS-1 2)

@@ -1,5 +1,5 @@
 # The desktop host as a native Wayland client, on a private headless sway (skipped, with the
-# missing package named, only where sway cannot start), and hack mode asked for with no X display.
+# missing package named, only where sway cannot start).
 if(TARGET zibbles)
   if(TARGET zibbles-render)
     add_test(NAME WaylandDesktop
@@ -8,9 +8,6 @@ if(TARGET zibbles)
     set_tests_properties(WaylandDesktop PROPERTIES LABELS "desktop;e2e;wayland" TIMEOUT 180
                                                    SKIP_RETURN_CODE 77 RUN_SERIAL TRUE)
   endif()
-  add_test(NAME HackNeedsXDisplay
-           COMMAND ${CMAKE_CURRENT_LIST_DIR}/hack-needs-x.sh $<TARGET_FILE:zibbles>)
-  set_tests_properties(HackNeedsXDisplay PROPERTIES LABELS "desktop" TIMEOUT 30)
 endif()
 
 # Which input ends the saver is tested from the host's source.

@@ -129,8 +129,25 @@ xs_hacks_per_screen() {
 xs_all_hacks_running() { [ "$(xs_hack_pids | wc -l)" -ge "$xs_screens" ]; }
 # xs_activate: the daemon shows the saver and a hack runs on every screen within 10 s.
 xs_activate() { xscreensaver-command -activate >/dev/null 2>&1 && wait_for 10 xs_all_hacks_running; }
-# xs_deactivate SECONDS: the daemon hides the saver and every hack is gone within that time.
-xs_deactivate() { xscreensaver-command -deactivate >/dev/null 2>&1 && wait_for "$1" xs_no_hack; }
+# Microseconds of the wall clock: wait_for's deadlines fall on whole seconds of $SECONDS, which
+# would make a 2 s bound anything from 1 to 2 s.
+xs_clock_us() { echo "${EPOCHREALTIME/[.,]/}"; }
+# xs_gone_within SECONDS [SINCE]: every hack is gone within that many whole seconds of SINCE
+# (xs_clock_us; default now).
+xs_gone_within() {
+  local deadline=$((${2:-$(xs_clock_us)} + $1 * 1000000))
+  until xs_no_hack; do
+    [ "$(xs_clock_us)" -lt "$deadline" ] || return 1
+    sleep 0.05
+  done
+}
+# xs_deactivate SECONDS: the daemon hides the saver and every hack is gone within that many
+# seconds of the request (the clock starts before it, so the daemon's delay counts too).
+xs_deactivate() {
+  local since
+  since=$(xs_clock_us)
+  xscreensaver-command -deactivate >/dev/null 2>&1 && xs_gone_within "$1" "$since"
+}
 
 # Histogram of screen 0's root window: "count colour" lines.
 xs_histogram() {
@@ -161,7 +178,8 @@ xs_random_seconds() {
   echo "$((tenths / 10)).$((tenths % 10))"
 }
 # xs_cycle ON_SECONDS: one activation held that long, then a deactivation. Fails with the reason
-# in xs_problem: no hack, not one per screen, a hack replaced while shown, or one left 2 s after.
+# in xs_problem: no hack, not one per screen, a hack replaced while shown, or one left 2 s after
+# the daemon's signal.
 # shellcheck disable=SC2034 # xs_problem is the caller's to read
 xs_cycle() {
   xs_problem=""
@@ -177,23 +195,15 @@ xs_cycle() {
   # signalled gets its 2 s from the daemon's "killing pid" line. One it had signalled is late.
   local left
   left=$(xs_hack_pids | tr '\n' ' ')
-  [ -n "${left// /}" ] || return 0 # gone just now
+  [ -n "${left// /}" ] || { xs_problem="a hack ended only just after 2 s"; return 1; }
   # shellcheck disable=SC2086 # one argument per pid
-  if ! xs_signalled $left && wait_for 10 xs_signalled $left && wait_for 2 xs_no_hack; then
+  if ! xs_signalled $left && wait_for 10 xs_signalled $left && xs_gone_within 2; then
     echo "  (the daemon signalled $left late)"
     return 0
   fi
-  # Signalled in time but slow to end (seen under a loaded CI machine, cause not yet known):
-  # counted, and the caller bounds how often; still there 5 s after is a failure.
-  if wait_for 3 xs_no_hack; then
-    xs_slow_exits=$((xs_slow_exits + 1))
-    echo "  (hacks $left took 2 to 5 s to end after the signal)"
-    return 0
-  fi
-  xs_problem="a hack was left 5 s after deactivation: $left"
+  xs_problem="a hack was left 2 s after the daemon's signal: $left"
   return 1
 }
-xs_slow_exits=0
 # xs_signalled PID...: the daemon's log says it sent each of them the signal to end.
 xs_signalled() {
   local pid

@@ -1,6 +1,6 @@
 #pragma once
 
-// Command-line pieces shared by the render and desktop hosts: a table of options with the values
+// Command-line pieces shared by every program: a table of options with the values
 // they take, the value parsers, and loading a figure from a file.
 
 #include "Zibbles/LoadedZibble.h"

@@ -11,6 +11,7 @@
 //                                 hex only) → one JSON line through one buffered output
 
 #include "hosts/common/ExitCodes.h"
+#include "hosts/common/ProcessSetup.h"
 #include "hosts/common/StagedDecoding.h"
 #include "hosts/common/VersionText.h"
 #include "hosts/inspect/InspectAsk.h"
@@ -93,13 +94,10 @@ int runBatch(const std::optional<std::string>& path) {
     return batch.allDecoded ? kExitOk : kExitFailed;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int runMain(int argc, char** argv) {
     const ParsedArguments parsed = parseArguments(std::vector<std::string>(argv + 1, argv + argc));
-    if (!parsed.options) {
+    if (!parsed.options)
         return zibbles::host::usageError("zibbles-inspect", parsed.error);
-    }
     const Options& options = *parsed.options;
     if (options.help) {
         std::cout << usageText();
@@ -113,9 +111,8 @@ int main(int argc, char** argv) {
     const ChainPlanOrError chain = chainPlanOf(options);
     if (chain.plan)
         return runChainPlan(*chain.plan);
-    if (!chain.error.empty()) {
+    if (!chain.error.empty())
         return zibbles::host::usageError("zibbles-inspect", chain.error);
-    }
     std::optional<RenderRequest> render;
     if (options.renderPath || options.renderSize || options.renderScale) {
         const RenderRequestOrError checked =
@@ -123,9 +120,8 @@ int main(int argc, char** argv) {
             : !options.renderPath
                 ? RenderRequestOrError{std::nullopt, "--size and --scale go with --render"}
                 : renderRequestOf(*options.renderPath, options.renderSize, options.renderScale);
-        if (!checked.request) {
+        if (!checked.request)
             return zibbles::host::usageError("zibbles-inspect", checked.error);
-        }
         render = checked.request;
     }
     if (options.batch)
@@ -134,4 +130,10 @@ int main(int argc, char** argv) {
     if (!input)
         return kExitFailed;
     return inspectOne(*input, render);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return zibbles::host::runProgram("zibbles-inspect", [&] { return runMain(argc, argv); });
 }

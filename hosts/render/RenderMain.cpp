@@ -20,6 +20,7 @@
 #include "hosts/common/ContactSheet.h"
 #include "hosts/common/HostEnvironment.h"
 #include "hosts/common/HostOptions.h"
+#include "hosts/common/ProcessSetup.h"
 #include "hosts/common/VersionText.h"
 #include "hosts/render/RenderPacing.h"
 #include "platform/Compositor.h"
@@ -39,6 +40,8 @@ using namespace zibbles;
 using namespace zibbles::host;
 
 constexpr const char* kProgram = "zibbles-render";
+// Each frame is held whole in memory (4 bytes a device pixel): 256 MiB at this side.
+constexpr std::int64_t kMostDevicePixelsASide = 8192;
 
 struct RenderOptions {
     PixelSize size{1920, 1080}; // points
@@ -61,7 +64,10 @@ struct RenderOptions {
 
 std::vector<OptionRow> optionTable(RenderOptions& o) {
     return {
-        {"--size", "WxH", "view size in points (default 1920x1080)", setSize(o.size, "1920x1080")},
+        {"--size", "WxH",
+         "view size in points, at most " + std::to_string(kMostDevicePixelsASide) +
+             " device pixels a side (default 1920x1080)",
+         setSize(o.size, "1920x1080")},
         {"--scale", "S", "device pixels per point (default 1)", setPositive(o.scale, 8.0)},
         {"--seconds", "T", "seconds of animation to run (default 10)",
          [&](std::string_view v) -> std::optional<std::string> {
@@ -214,15 +220,17 @@ int run(const RenderOptions& o) {
     return kExitOk;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int runMain(int argc, char** argv) {
     RenderOptions options;
     const auto error =
         parseArguments(optionTable(options), std::vector<std::string>(argv + 1, argv + argc));
-    if (error) {
+    if (error)
         return usageError(kProgram, *error);
-    }
+    if (static_cast<double>(std::max(options.size.width, options.size.height)) * options.scale >
+        static_cast<double>(kMostDevicePixelsASide))
+        return usageError(kProgram, "--size and --scale make more than " +
+                                        std::to_string(kMostDevicePixelsASide) +
+                                        " device pixels a side");
     if (options.help) {
         std::cout << usage();
         return kExitOk;
@@ -232,4 +240,10 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     return run(options);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return zibbles::host::runProgram(kProgram, [&] { return runMain(argc, argv); });
 }

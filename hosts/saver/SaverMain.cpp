@@ -5,6 +5,9 @@
 //   main
 //   ├── parseCommandLine            usage errors → exit 2 (a hack skips them), --help or
 //   │                               --version → exit 0
+//   ├── startIdleLauncher           --idle: exec the resident launcher (zibbles-idle), which
+//   │                               shows this program with --fullscreen after a spell
+//   │                               without input (hosts/saver/IdleLauncher.cpp)
 //   ├── hasXDisplay                 a hack with no X display → exit 2 (it draws in an X window)
 //   ├── catchQuitSignals            SIGINT, SIGTERM, SIGHUP set a flag (SDL's own handlers off)
 //   ├── runOnWayland                a Wayland session (not a hack): the host's own Wayland
@@ -19,12 +22,15 @@
 //   │                               status lines on stderr unless --quiet
 //   ├── makeScreen (each window)    compositor target, "ZibblesBounceView" in a Window of the
 //   │                               display's scale (a small window is a preview), --figure
-//   ├── runSdlLoop                start, draw what moves, sleep otherwise, stop → exit 0
-//   └── teardown                    under a watchdog: the process ends within 2 s whatever hangs
+//   ├── runSdlLoop                  start, draw what moves, sleep otherwise, stop → exit 0
+//   └── teardown                    under a watchdog: the process ends within 2 s of the first
+//                                   quit signal (else of the loop's end), whatever hangs
 #include "hosts/common/HostEnvironment.h"
 #include "hosts/common/HostOptions.h"
+#include "hosts/common/ProcessSetup.h"
 #include "hosts/common/VersionText.h"
 #include "hosts/saver/HackOptions.h"
+#include "hosts/saver/IdleLauncherStart.h"
 #include "hosts/saver/SdlHackWindow.h"
 #include "hosts/saver/SdlLoop.h"
 #include "hosts/saver/WaylandSaver.h"
@@ -51,9 +57,16 @@ constexpr unsigned kQuitWatchdogSeconds = 2;
 
 volatile std::sig_atomic_t quitRequested = 0;
 
+// The watchdog counts from the first quit: a second signal, or the loop's end after a signal,
+// must not put the end off again.
+void armQuitWatchdog() {
+    if (!quitRequested)
+        alarm(kQuitWatchdogSeconds); // SIGALRM's default action ends the process
+}
+
 extern "C" void onQuitSignal(int) {
+    armQuitWatchdog();
     quitRequested = 1;
-    alarm(kQuitWatchdogSeconds); // SIGALRM's default action ends the process
 }
 
 void catchQuitSignals() {
@@ -64,9 +77,11 @@ void catchQuitSignals() {
         sigaction(signal, &action, nullptr);
 }
 
-struct DesktopOptions {
+struct SaverOptions {
     PixelSize window{1280, 720};
+    bool windowGiven = false;
     bool fullscreen = false;
+    double idleSeconds = 0; // 0: not the launcher
     std::optional<std::uint64_t> seed;
     std::optional<std::string> tracePath;
     bool noNetwork = false;
@@ -79,12 +94,17 @@ struct DesktopOptions {
     bool help = false;
 };
 
-std::vector<OptionRow> optionTable(DesktopOptions& o) {
+std::vector<OptionRow> optionTable(SaverOptions& o) {
     return {
         {"--window", "WxH", "window size as the desktop counts it (default 1280x720)",
-         setSize(o.window, "1280x720")},
+         [&o, size = setSize(o.window, "1280x720")](std::string_view value) {
+             o.windowGiven = true;
+             return size(value);
+         }},
         {"--fullscreen", "", "full screen on every display; any key or click quits",
          setFlag(o.fullscreen)},
+        {"--idle", "SECONDS", "stay resident; full screen after SECONDS without input, each time",
+         setPositive(o.idleSeconds, 86400)},
         {"--root", "", "as a screen saver's hack: draw in $XSCREENSAVER_WINDOW, else the root",
          setFlag(o.hack.root)},
         {"-root", "", "", setFlag(o.hack.root)},
@@ -112,18 +132,21 @@ int fail(const std::string& message) {
 
 // Usage errors end the run, except in a hack: the daemon runs its command line as written and
 // would only start the hack again, so a hack says what it skipped and goes on.
-std::optional<int> parseCommandLine(int argc, char** argv, DesktopOptions& options) {
+std::optional<int> parseCommandLine(int argc, char** argv, SaverOptions& options) {
     const auto problems = parseArgumentsLeniently(optionTable(options),
                                                   std::vector<std::string>(argv + 1, argv + argc));
     if (const char* variable = std::getenv(kHackWindowVariable); variable && *variable)
         options.hack.variable = variable;
-    if (!problems.empty() && !options.hack.active()) {
-        return usageError(kProgram, problems.front());
+    if (!options.hack.active()) {
+        if (!problems.empty())
+            return usageError(kProgram, problems.front());
+        if (options.fullscreen && options.windowGiven)
+            return usageError(kProgram, "--fullscreen and --window do not go together");
     }
     for (const std::string& problem : problems)
         std::cerr << kProgram << ": skipped: " << problem << "\n";
     if (options.help) {
-        DesktopOptions scratch;
+        SaverOptions scratch;
         std::cout << usageText(std::string(kProgram) + " [OPTIONS]",
                                "Shows the saver in a window (Escape quits), full screen, or in "
                                "the window a screen-saver daemon gives it.",
@@ -137,7 +160,7 @@ std::optional<int> parseCommandLine(int argc, char** argv, DesktopOptions& optio
     return std::nullopt;
 }
 
-std::vector<SDL_Window*> makeWindows(const DesktopOptions& o) {
+std::vector<SDL_Window*> makeWindows(const SaverOptions& o) {
     std::vector<SDL_Window*> windows;
     if (!o.fullscreen) {
         const auto flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
@@ -162,7 +185,7 @@ std::vector<SDL_Window*> makeWindows(const DesktopOptions& o) {
 }
 
 // The windows to draw in, or an error message.
-std::vector<SDL_Window*> openWindows(const DesktopOptions& o, std::string& error) {
+std::vector<SDL_Window*> openWindows(const SaverOptions& o, std::string& error) {
     if (!o.hack.active()) {
         auto windows = makeWindows(o);
         if (windows.empty())
@@ -230,7 +253,7 @@ std::optional<SdlScreen> makeScreen(SDL_Window* window, const platform::Environm
     return screen;
 }
 
-SdlLoopSettings loopSettings(const DesktopOptions& o, SDL_Window* firstWindow) {
+SdlLoopSettings loopSettings(const SaverOptions& o, SDL_Window* firstWindow) {
     SdlLoopSettings settings;
     settings.quitOn = o.hack.active() ? QuitOn::WindowGone
                       : o.fullscreen  ? QuitOn::AnyInput
@@ -247,7 +270,7 @@ SdlLoopSettings loopSettings(const DesktopOptions& o, SDL_Window* firstWindow) {
 }
 
 // What every path of this host asks of the environment; the main screen's scale is the path's.
-EnvironmentChoices environmentChoices(const DesktopOptions& o) {
+EnvironmentChoices environmentChoices(const SaverOptions& o) {
     EnvironmentChoices choices;
     choices.clock = std::make_shared<platform::MonotonicClock>();
     choices.seed = o.seed;
@@ -260,7 +283,7 @@ EnvironmentChoices environmentChoices(const DesktopOptions& o) {
 
 int finishRun(const LoopResult& result) {
     // The process must end now even if a request or the X server holds up the teardown.
-    alarm(kQuitWatchdogSeconds);
+    armQuitWatchdog();
     std::cerr << kProgram << ": " << result.framesPresented << " frames presented in "
               << result.seconds << " s\n";
     return result.exitCode;
@@ -268,7 +291,7 @@ int finishRun(const LoopResult& result) {
 
 // A hack straight on Xlib and X shared memory. Nothing when the display cannot share memory
 // with this process (a remote server): the SDL path serves then.
-std::optional<int> runHackOnXlib(const DesktopOptions& o) {
+std::optional<int> runHackOnXlib(const SaverOptions& o) {
     const HackChoice choice = chooseHackWindow(o.hack);
     if (!choice.window)
         return fail(choice.error);
@@ -277,6 +300,10 @@ std::optional<int> runHackOnXlib(const DesktopOptions& o) {
     const auto display = HackDisplay::open(*choice.window, error);
     if (!display)
         return fail(error);
+    // A daemon may end a hack that is still starting: what is left of the start would be undone
+    // at once, and under load costs more than the whole teardown.
+    if (quitRequested)
+        return finishRun(LoopResult{});
     HackScreen screen{display.get(), nullptr, nullptr, {}};
     screen.target = platform::CompositorTargetX11Shm::make(display->display(), display->window(),
                                                            display->scale(), error);
@@ -307,7 +334,7 @@ std::optional<int> runHackOnXlib(const DesktopOptions& o) {
     return status;
 }
 
-int run(const DesktopOptions& o, const std::vector<SDL_Window*>& windows) {
+int run(const SaverOptions& o, const std::vector<SDL_Window*>& windows) {
     LoadedFigure loaded = loadFigureIfGiven(o.figurePath);
     if (!loaded.error.empty())
         return fail(loaded.error);
@@ -329,7 +356,7 @@ int run(const DesktopOptions& o, const std::vector<SDL_Window*>& windows) {
                                 loopSettings(o, windows.front()), quitRequested));
 }
 
-int runOnWayland(const DesktopOptions& o) {
+int runOnWayland(const SaverOptions& o) {
     LoadedFigure loaded = loadFigureIfGiven(o.figurePath);
     if (!loaded.error.empty())
         return fail(loaded.error);
@@ -339,27 +366,43 @@ int runOnWayland(const DesktopOptions& o) {
     choices.redraw = o.fullRedraw ? Redraw::FullFrame : Redraw::Damaged;
     choices.environment = environmentChoices(o);
     choices.figure = std::move(loaded.figure);
-    choices.onLoopEnd = [] { alarm(kQuitWatchdogSeconds); };
+    choices.onLoopEnd = [] { armQuitWatchdog(); };
     return runWaylandSaver(std::move(choices), quitRequested);
 }
 
-bool hasXDisplay() {
-    const char* display = std::getenv("DISPLAY");
-    return display && *display;
+bool isSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value && *value;
 }
 
-} // namespace
+bool hasXDisplay() {
+    return isSet("DISPLAY");
+}
 
-int main(int argc, char** argv) {
-    DesktopOptions options;
+// A window or full screen needs somewhere to show. A chosen SDL driver (kmsdrm, offscreen) is
+// the user's to judge; WAYLAND_SOCKET is the socket a locker hands its saver.
+bool hasAnyDisplay() {
+    return hasXDisplay() || isSet("WAYLAND_DISPLAY") || isSet("WAYLAND_SOCKET") ||
+           isSet("SDL_VIDEODRIVER");
+}
+
+int runMain(int argc, char** argv) {
+    SaverOptions options;
     if (const auto status = parseCommandLine(argc, argv, options))
         return *status;
+    if (options.idleSeconds > 0)
+        return options.hack.active() || options.windowGiven
+                   ? usageError(kProgram, "--idle shows the saver full screen by itself: not as "
+                                          "a hack, nor in a window")
+                   : startIdleLauncher(options.idleSeconds, options.quiet, {argv + 1, argv + argc});
     if (options.hack.active() && !hasXDisplay()) {
         std::cerr
             << kProgram << ": --root, --window-id and " << kHackWindowVariable
             << " draw in an X window, and DISPLAY is not set (on Wayland, use --fullscreen)\n";
         return kExitUsage;
     }
+    if (!options.hack.active() && !hasAnyDisplay())
+        return fail("there is no display to open: neither DISPLAY nor WAYLAND_DISPLAY is set");
 
     catchQuitSignals();
     if (!options.hack.active() && wantsNativeWayland())
@@ -386,4 +429,10 @@ int main(int argc, char** argv) {
         SDL_DestroyWindow(window);
     SDL_Quit();
     return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return zibbles::host::runProgram(kProgram, [&] { return runMain(argc, argv); });
 }

@@ -1,31 +1,16 @@
 #include "hosts/saver/SdlHackWindow.h"
 
+#include "hosts/saver/X11Errors.h"
+
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <unistd.h>
 
 namespace zibbles::host {
 namespace {
-
-// Xlib's handlers take no context, so the one thing they report is process-wide.
-std::atomic<bool> windowLost{false};
-
-extern "C" int onXError(Display*, XErrorEvent* error) {
-    // No X request in here: the handler runs inside Xlib with the connection locked.
-    if (error->error_code == BadWindow || error->error_code == BadDrawable)
-        windowLost.store(true);
-    return 0;
-}
-
-extern "C" int onXIOError(Display*) {
-    // The X server is gone; nothing is left to draw on or to stop cleanly.
-    _exit(kExitFailed);
-}
 
 std::optional<Window> rootWindow(std::string& error) {
     Display* display = XOpenDisplay(nullptr);
@@ -48,15 +33,6 @@ Display* displayOf(SDL_Window* window) {
 
 } // namespace
 
-void installXErrorHandlers() {
-    XSetErrorHandler(onXError);
-    XSetIOErrorHandler(onXIOError);
-}
-
-bool xWindowLost() {
-    return windowLost.load();
-}
-
 AttachedWindow attachHackWindow(const HackWindow& which) {
     AttachedWindow attached;
     Window xid = which.id;
@@ -74,7 +50,7 @@ AttachedWindow attachHackWindow(const HackWindow& which) {
     }
     Display* display = displayOf(window);
     XWindowAttributes attributes;
-    if (!display || !XGetWindowAttributes(display, xid, &attributes) || windowLost.load()) {
+    if (!display || !XGetWindowAttributes(display, xid, &attributes) || xWindowLost()) {
         SDL_DestroyWindow(window);
         char hex[32];
         std::snprintf(hex, sizeof hex, "0x%lx", static_cast<unsigned long>(xid));

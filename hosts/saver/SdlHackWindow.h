@@ -1,11 +1,9 @@
 #pragma once
 
-// The desktop host inside a window that an X screen-saver daemon made for it.
+// The saver through SDL inside a window that an X screen-saver daemon made for it (where the X
+// server cannot share memory with the hack).
 // Implemented features:
-//  [X] Xlib error handlers of the host's own, installed around SDL_Init: an error on a
-//      window that is gone (BadWindow, BadDrawable) only notes the loss and makes no X request
-//      (SDL's handler does, and deadlocks when the daemon destroys the window mid-frame); any
-//      other error is ignored; a lost connection ends the process at once.
+//  [X] The hack's own Xlib error handlers around SDL_Init (X11Errors.h).
 //  [X] An SDL window over the daemon's window (or the root window), with StructureNotify and
 //      Exposure selected on it, so that resizes, exposes and the window's end reach the loop.
 //      ButtonPress is never selected: only one client may, and the daemon has.
@@ -14,6 +12,7 @@
 
 #include "hosts/common/HostOptions.h"
 #include "hosts/saver/HackOptions.h"
+#include "hosts/saver/X11Errors.h"
 
 #include <optional>
 #include <string>
@@ -22,13 +21,6 @@ struct SDL_Window;
 union SDL_Event;
 
 namespace zibbles::host {
-
-// Main thread only: before SDL_Init, so that SDL puts them back when it closes the display (a
-// request on a window already gone is answered then), and again right after, over SDL's own.
-void installXErrorHandlers();
-
-// True once an X request found the window gone. Any thread.
-bool xWindowLost();
 
 struct AttachedWindow {
     SDL_Window* window = nullptr; // destroy with SDL_DestroyWindow; the X window stays

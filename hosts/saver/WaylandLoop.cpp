@@ -51,13 +51,16 @@ class WaylandBackend final : public PresentBackend {
         for (WaylandScreen& screen : screens_) {
             auto& target = screen.window->target();
             target.presentWaiting();
-            if (trace_ && target.commits() != screen.commitsTraced) {
+            if (trace_ && target.framesCommitted() != screen.commitsTraced) {
                 const platform::WaylandOutput* output =
                     connection_.outputNamed(screen.window->outputName());
+                const auto& pixels = target.framebuffer();
                 trace_->record("frame.presented",
-                               "\"output\":" + platform::Trace::quote(output ? output->name : ""));
+                               "\"width\":" + std::to_string(pixels.width()) + ",\"height\":" +
+                                   std::to_string(pixels.height()) + ",\"output\":" +
+                                   platform::Trace::quote(output ? output->name : ""));
             }
-            screen.commitsTraced = target.commits();
+            screen.commitsTraced = target.framesCommitted();
         }
     }
 

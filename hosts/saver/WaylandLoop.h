@@ -34,7 +34,7 @@ struct WaylandLoopSettings {
     double refreshRate = 60.0;             // frames per second while something moves
     Redraw redraw = Redraw::Damaged;
     WaylandOutputViews* outputs = nullptr; // full screen: views follow the outputs
-    platform::Trace* trace = nullptr;      // "frame.presented" {output} at every commit
+    platform::Trace* trace = nullptr;      // "frame.presented" {width, height, output} per commit
 };
 
 // Main thread only. The presenting loop on a Wayland compositor: it sleeps in poll on the

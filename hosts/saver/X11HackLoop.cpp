@@ -1,7 +1,7 @@
 #include "hosts/saver/X11HackLoop.h"
 
 #include "hosts/saver/LoopTiming.h"
-#include "hosts/saver/SdlHackWindow.h"
+#include "hosts/saver/X11Errors.h"
 #include "platform/XftDpi.h"
 
 #include <X11/Xlib.h>
