@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
-# CPU of the desktop host as a native Wayland client: `zibbles --fullscreen` on a 1920 × 1080
-# output of a headless sway (pixman renderer), figures from the demo chain, damaged rectangles
-# only versus a full redraw of every frame.
-# Usage: bench/wayland-cpu.sh ZIBBLES_BINARY [SECONDS [RUNS]]   (defaults: 20 s, 3 runs each)
+# CPU of the saver as a native Wayland client: `zibbles --fullscreen` (an overlay layer surface)
+# on a 1920 × 1080 output of a headless sway (pixman renderer), figures from the demo chain:
+#   - output shown: damaged rectangles only, a full redraw of every frame, and the Wayland
+#     reference client (bench/WaylandReference: a frame-paced square of the sprite's size and
+#     step) in the same run; zibbles' ratio to it, host and sway together;
+#   - output dark: the saver's CPU over the measuring time, and how long after the output is
+#     shown again the first frame is presented (from its --trace). sway 1.7 cannot power off a
+#     headless output ("dpms off" fails to commit there); when it does not take, the saver runs
+#     as an xdg toplevel (ZIBBLES_WAYLAND_SHELL=xdg) on a workspace switched away instead, which
+#     sway does not show either, and the lines say "hidden" instead of "dpms off".
+# Usage: bench/wayland-cpu.sh ZIBBLES_BINARY WAYLAND_REFERENCE_BINARY [SECONDS [RUNS]]
+#   (defaults: 10 s, 3 runs each)
 # Prints one line per run and the medians: CPU seconds per second of running (utime + stime of
-# /proc/PID/stat, as a percentage of one core) for the host, for sway and for both, and frames
-# presented per second as the host counts them.
+# /proc/PID/stat, as a percentage of one core) for the client, for sway and for both, and frames
+# presented per second as the saver counts them.
 set -euo pipefail
 binary=$1
-seconds=${2:-20}
-runs=${3:-3}
+reference=$2
+seconds=${3:-10}
+runs=${4:-3}
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$repo/demo/lib/ports.sh"
 source "$repo/tests/wayland-lib.sh"
@@ -36,53 +45,103 @@ trap cleanup EXIT
 "$repo/demo/chain" up >/dev/null
 mkdir -p "$work/bin"
 cp "$binary" "$work/bin/zibbles"
+cp "$reference" "$work/bin/reference"
 chmod -R a+rX "$work/bin"
 start_sway "$work/session" "resolution 1920x1080" || { echo "sway did not start" >&2; exit 1; }
 ticks_per_second=$(getconf CLK_TCK)
+trace="$work/session/trace.jsonl"
 
 # utime + stime of a process, in clock ticks (fields 14 and 15; the name may hold blanks).
 cpu_ticks() { sed 's/^.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+presents() { grep -c '"frame.presented"' "$trace" 2>/dev/null || true; }
 
-# run MODE_FLAGS...: prints "host% sway% frames/s"
-run() {
+# start MODE: the client of that mode (damaged, full, reference, dark) in the background.
+start() {
   session_prefix
-  "${session_run[@]}" "$work/bin/zibbles" --fullscreen --seed 11 \
-    --endpoint "http://127.0.0.1:$ZIBBLES_CHAIN_PORT" "$@" 2>"$work/stderr" &
+  case $1 in
+    reference) "${session_run[@]}" "$work/bin/reference" 2>"$work/stderr" & ;;
+    *)
+      # Only the dark run writes a trace (its presents are counted); the others write nothing
+      # that the reference does not.
+      local flags=() shell=layer
+      [ "$1" = full ] && flags=(--full-redraw)
+      [ "$1" = dark ] && flags=(--trace "$trace")
+      [ "$1" = dark ] && [ "$dark_by" = hidden ] && shell=xdg
+      "${session_run[@]}" ZIBBLES_WAYLAND_SHELL=$shell "$work/bin/zibbles" --fullscreen --seed 11 \
+        --endpoint "http://127.0.0.1:$ZIBBLES_CHAIN_PORT" "${flags[@]}" 2>"$work/stderr" &
+      ;;
+  esac
   host_pid=$!
-  sleep "$settle"
+}
+stop() {
+  kill -TERM "$host_pid"
+  wait "$host_pid" || true
+  host_pid=""
+}
+# measure: prints "client% sway% both%" over the measuring time.
+measure() {
   local host0 sway0 host1 sway1
   host0=$(cpu_ticks "$host_pid")
   sway0=$(cpu_ticks "$sway_pid")
   sleep "$seconds"
   host1=$(cpu_ticks "$host_pid")
   sway1=$(cpu_ticks "$sway_pid")
-  kill -TERM "$host_pid"
-  wait "$host_pid" || true
-  host_pid=""
-  local frames
-  frames=$(awk '/frames presented in/ { printf "%.1f", $2 / $6 }' "$work/stderr")
   awk -v h=$((host1 - host0)) -v s=$((sway1 - sway0)) -v t="$seconds" -v k="$ticks_per_second" \
-    -v f="${frames:-0}" 'BEGIN { printf "%.2f %.2f %.2f %s\n", 100 * h / k / t, 100 * s / k / t, 100 * (h + s) / k / t, f }'
+    'BEGIN { printf "%.2f %.2f %.2f", 100 * h / k / t, 100 * s / k / t, 100 * (h + s) / k / t }'
 }
-
+# dark / light: the output powered off and on, or the saver's workspace switched away and back.
+dark() {
+  if [ "$dark_by" = "dpms off" ]; then as_session_user swaymsg output HEADLESS-1 dpms off >/dev/null
+  else as_session_user swaymsg workspace 9 >/dev/null; fi
+}
+light() {
+  if [ "$dark_by" = "dpms off" ]; then as_session_user swaymsg output HEADLESS-1 dpms on >/dev/null
+  else as_session_user swaymsg workspace 1 >/dev/null; fi
+}
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
+as_session_user swaymsg output HEADLESS-1 dpms off >/dev/null || true
+if as_session_user swaymsg -t get_outputs | grep -q '"dpms": false'; then dark_by="dpms off"; else dark_by=hidden; fi
+as_session_user swaymsg output HEADLESS-1 dpms on >/dev/null || true
+
 declare -A results
-for mode in damaged full; do
-  flags=()
-  [ "$mode" = full ] && flags=(--full-redraw)
-  for i in $(seq "$runs"); do
-    line=$(run "${flags[@]}")
-    read -r host sway both fps <<<"$line"
-    echo "$mode run $i: host $host% of a core, sway $sway%, both $both%, $fps frames/s"
+for i in $(seq "$runs"); do
+  for mode in damaged full reference; do
+    start "$mode"
+    sleep "$settle"
+    line="$(measure)"
+    frames=""
+    stop
+    [ "$mode" != reference ] && frames=$(awk '/frames presented in/ { printf "%.1f", $2 / $6 }' "$work/stderr")
+    echo "$mode run $i: client $(cut -d' ' -f1 <<<"$line")% of a core, sway $(cut -d' ' -f2 <<<"$line")%, both $(cut -d' ' -f3 <<<"$line")%${frames:+, $frames frames/s}"
     results[$mode]+="$line"$'\n'
   done
+  start dark
+  sleep "$settle"
+  dark
+  sleep 1
+  line="$(measure)"
+  before=$(presents)
+  shown_at=$(now_ms)
+  light
+  first=""
+  for _ in $(seq 1000); do
+    [ "$(presents)" -gt "$before" ] && { first=$(($(now_ms) - shown_at)); break; }
+    sleep 0.002
+  done
+  stop
+  echo "$dark_by run $i: saver $(cut -d' ' -f1 <<<"$line")% of a core, sway $(cut -d' ' -f2 <<<"$line")%; first present ${first:-none in 2 s} ms after the output was shown again"
+  results[dark]+="$line"$'\n'
+  results[first]+="${first:-99999}"$'\n'
 done
 
-for mode in damaged full; do
-  column() { printf '%s' "${results[$mode]}" | cut -d' ' -f"$1" | median; }
-  echo "median $mode: host $(column 1)% of a core, sway $(column 2)%, both $(column 3)%, $(column 4) frames/s"
-  declare "median_$mode=$(column 3)"
+column() { printf '%s' "${results[$1]}" | cut -d' ' -f"$2" | median; }
+for mode in damaged full reference; do
+  echo "median $mode: client $(column "$mode" 1)% of a core, sway $(column "$mode" 2)%, both $(column "$mode" 3)%"
 done
-awk -v d="$median_damaged" -v f="$median_full" \
-  'BEGIN { if (d > 0) printf "full redraw / damaged: %.1f× the CPU of host and sway together\n", f / d }'
+echo "median $dark_by: saver $(column dark 1)% of a core (target ≤ 0.1 %); first present after shown again $(column first 1) ms (target ≤ 100 ms)"
+awk -v d="$(column damaged 3)" -v f="$(column full 3)" -v r="$(column reference 3)" 'BEGIN {
+  if (d > 0) printf "full redraw / damaged: %.1f× the CPU of client and sway together\n", f / d
+  if (r > 0) printf "zibbles / reference: %.2f× the CPU of client and sway together (target ≤ 1.15×)\n", d / r
+}'

@@ -3,6 +3,7 @@
 #include <wayland-client.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <limits>
 #include <sys/mman.h>
@@ -38,8 +39,32 @@ void onRelease(void* data, wl_buffer*) {
 
 const wl_buffer_listener kBufferListener{onRelease};
 
+void onFrameDone(void* data, wl_callback*, std::uint32_t) {
+    static_cast<CompositorTargetWayland*>(data)->frameDone();
+}
+
+const wl_callback_listener kFrameListener{onFrameDone};
+
+double monotonicSeconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Overlapping rectangles (a sprite's rectangles of successive frames) become their union, so a
+// buffer that lags two frames behind copies the pixels once.
 void addStale(std::vector<IntRect>& stale, const std::vector<IntRect>& damage) {
-    stale.insert(stale.end(), damage.begin(), damage.end());
+    for (IntRect rect : damage) {
+        for (auto it = stale.begin(); it != stale.end();) {
+            if (intersection(*it, rect).empty()) {
+                ++it;
+                continue;
+            }
+            rect = unionOf(*it, rect);
+            stale.erase(it);
+            it = stale.begin();
+        }
+        stale.push_back(rect);
+    }
     if (stale.size() <= kMaxStaleRects)
         return;
     IntRect all{};
@@ -103,7 +128,21 @@ makeBuffer(wl_shm* shm, std::int64_t width, std::int64_t height, std::string& er
 CompositorTargetWayland::CompositorTargetWayland(wl_shm* shm, wl_surface* surface)
     : shm_(shm), surface_(surface), framebuffer_(0, 0, 1.0) {}
 
-CompositorTargetWayland::~CompositorTargetWayland() = default;
+CompositorTargetWayland::~CompositorTargetWayland() {
+    if (frameCallback_)
+        wl_callback_destroy(frameCallback_);
+}
+
+double CompositorTargetWayland::secondsAwaitingFrame() const {
+    return frameCallback_ ? monotonicSeconds() - frameAskedAt_ : 0.0;
+}
+
+void CompositorTargetWayland::frameDone() {
+    // The compositor destroys the callback as it fires it.
+    wl_callback_destroy(frameCallback_);
+    frameCallback_ = nullptr;
+    frameSeen_ = true;
+}
 
 void CompositorTargetWayland::dropBuffers() {
     for (auto& buffer : buffers_)
@@ -145,13 +184,21 @@ void CompositorTargetWayland::present(const std::vector<IntRect>& damage) {
 }
 
 void CompositorTargetWayland::presentWaiting() {
-    Buffer* buffer = waiting_.empty() ? nullptr : freeBuffer();
+    if (waiting_.empty() || (pacedByFrames_ && frameCallback_))
+        return;
+    Buffer* buffer = freeBuffer();
     if (!buffer)
         return;
     for (const IntRect& rect : buffer->stale)
         copyRect(framebuffer_, rect, *buffer);
     buffer->stale.clear();
     wl_surface_attach(surface_, buffer->buffer, 0, 0);
+    // A callback still awaited (no pacing by frames) gives way to this one.
+    if (frameCallback_)
+        wl_callback_destroy(frameCallback_);
+    frameCallback_ = wl_surface_frame(surface_);
+    wl_callback_add_listener(frameCallback_, &kFrameListener, this);
+    frameAskedAt_ = monotonicSeconds();
     for (const IntRect& r : waiting_)
         wl_surface_damage_buffer(surface_, static_cast<std::int32_t>(r.x),
                                  static_cast<std::int32_t>(r.y), static_cast<std::int32_t>(r.width),

@@ -10,6 +10,11 @@
 //      changed since it was last written, so a buffer is brought up to date with those rectangles
 //      alone. A buffer is written again only after wl_buffer.release.
 //  [X] When both buffers are held, the damage waits and is shown once one is released.
+//  [X] Paced by the compositor: every commit asks for wl_surface.frame, and until that callback
+//      fires new damage waits (as for a held buffer), so a hidden or powered-off output, whose
+//      callbacks the compositor holds back, gets no commit at all. frameSeen() tells a
+//      compositor that answers from one that sends no callbacks; for that one the caller turns
+//      the pacing off (setPacedByFrames).
 //  [X] Whole scales through wl_surface.set_buffer_scale; a new size or scale makes new buffers
 //      (the compositor then repaints everything).
 //  [ ] Fractional scales (wp_viewporter with a fractional-scale protocol): not offered by the
@@ -27,6 +32,7 @@
 struct wl_shm;
 struct wl_surface;
 struct wl_buffer;
+struct wl_callback;
 
 namespace zibbles::platform {
 
@@ -48,11 +54,22 @@ class CompositorTargetWayland final : public CompositorTarget {
     // the shared memory cannot be had.
     bool resize(std::int64_t widthPoints, std::int64_t heightPoints, std::int32_t scale,
                 std::string& error);
-    // Damage that waits for a free buffer: show it now if one is free.
+    // Damage that waits for a free buffer or a frame callback: show it now if it may be.
     void presentWaiting();
     // How many frames have been committed to the surface so far.
     std::uint64_t framesCommitted() const { return framesCommitted_; }
     bool hasWaitingDamage() const { return !waiting_.empty(); }
+
+    // A commit has asked for a frame callback that has not fired yet.
+    bool awaitingFrame() const { return frameCallback_ != nullptr; }
+    // How long the callback has been awaited, in seconds (0 when none is).
+    double secondsAwaitingFrame() const;
+    // A frame callback has fired on this surface at least once.
+    bool frameSeen() const { return frameSeen_; }
+    // Off: commits wait for a free buffer only (a compositor that sends no frame callbacks).
+    void setPacedByFrames(bool paced) { pacedByFrames_ = paced; }
+    // For the callback's listener.
+    void frameDone();
 
     struct Buffer; // one wl_shm buffer and the rectangles it lacks
 
@@ -66,6 +83,10 @@ class CompositorTargetWayland final : public CompositorTarget {
     std::int32_t bufferScale_ = 1;
     std::array<std::unique_ptr<Buffer>, 2> buffers_;
     std::vector<IntRect> waiting_; // damage not yet committed
+    wl_callback* frameCallback_ = nullptr;
+    double frameAskedAt_ = 0.0;
+    bool frameSeen_ = false;
+    bool pacedByFrames_ = true;
     std::uint64_t framesCommitted_ = 0;
 };
 

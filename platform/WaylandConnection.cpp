@@ -1,5 +1,6 @@
 #include "platform/WaylandConnection.h"
 
+#include "platform/WaylandLayerShellProtocol.h"
 #include <wayland-client.h>
 #include <xdg-shell-client-protocol.h>
 
@@ -7,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 namespace zibbles::platform {
 namespace {
@@ -48,7 +50,9 @@ void onMode(void* data, wl_output* output, std::uint32_t flags, std::int32_t wid
     known->refreshMilliHz = refresh;
 }
 
-void onDone(void*, wl_output*) {}
+void onDone(void* data, wl_output* output) {
+    connectionOf(data).outputDone(output);
+}
 
 void onScale(void* data, wl_output* output, std::int32_t factor) {
     if (WaylandOutput* known = connectionOf(data).outputOf(output))
@@ -88,19 +92,35 @@ std::string missingGlobals(const WaylandConnection& c) {
     };
     note(c.compositor(), "wl_compositor 4");
     note(c.shm(), "wl_shm");
-    note(c.shell(), "xdg_wm_base");
+    note(c.shell() || c.layerShell(), "zwlr_layer_shell_v1 or xdg_wm_base");
     return missing;
+}
+
+std::vector<std::string> ignoredGlobals() {
+    std::vector<std::string> names;
+    const char* listed = std::getenv(kIgnoreGlobalsVariable);
+    std::istringstream in(listed ? listed : "");
+    for (std::string name; std::getline(in, name, ',');)
+        if (!name.empty())
+            names.push_back(name);
+    return names;
 }
 
 } // namespace
 
 std::unique_ptr<WaylandConnection> WaylandConnection::connect(std::string& error) {
     std::unique_ptr<WaylandConnection> c(new WaylandConnection());
+    c->ignored_ = ignoredGlobals();
+    // Read before connecting: libwayland unsets WAYLAND_SOCKET once it has taken the socket.
+    const char* socket = std::getenv("WAYLAND_SOCKET");
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    std::string where = socket && *socket ? "WAYLAND_SOCKET=" : "'";
+    where += socket && *socket ? socket : name ? name : "";
+    where += socket && *socket ? "" : "'";
     c->display_ = wl_display_connect(nullptr);
     if (!c->display_) {
-        const char* name = std::getenv("WAYLAND_DISPLAY");
-        error = std::string("wl_display_connect: cannot reach the compositor at '") +
-                (name ? name : "") + "': " + std::strerror(errno);
+        error = "wl_display_connect: cannot reach the compositor at " + where + ": " +
+                std::strerror(errno);
         return nullptr;
     }
     c->registry_ = wl_display_get_registry(c->display_);
@@ -124,6 +144,12 @@ WaylandConnection::~WaylandConnection() {
         wl_seat_destroy(seat_);
     if (shell_)
         xdg_wm_base_destroy(shell_);
+    if (layerShell_) {
+        if (zwlr_layer_shell_v1_get_version(layerShell_) >= 3)
+            zwlr_layer_shell_v1_destroy(layerShell_);
+        else
+            wl_proxy_destroy(reinterpret_cast<wl_proxy*>(layerShell_));
+    }
     if (shm_)
         wl_shm_destroy(shm_);
     if (compositor_)
@@ -140,6 +166,8 @@ void WaylandConnection::addGlobal(std::uint32_t name, const char* interface,
         return wl_registry_bind(registry_, name, type, std::min(version, highest));
     };
     const std::string_view what = interface;
+    if (std::find(ignored_.begin(), ignored_.end(), what) != ignored_.end())
+        return;
     if (what == wl_compositor_interface.name && version >= 4) {
         compositor_ = static_cast<wl_compositor*>(bind(&wl_compositor_interface, 4));
     } else if (what == wl_shm_interface.name) {
@@ -147,6 +175,8 @@ void WaylandConnection::addGlobal(std::uint32_t name, const char* interface,
     } else if (what == xdg_wm_base_interface.name) {
         shell_ = static_cast<xdg_wm_base*>(bind(&xdg_wm_base_interface, 1));
         xdg_wm_base_add_listener(shell_, &kShellListener, this);
+    } else if (what == zwlr_layer_shell_v1_interface.name && !layerShell_) {
+        layerShell_ = static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 3));
     } else if (what == wl_seat_interface.name && !seat_) {
         seat_ = static_cast<wl_seat*>(bind(&wl_seat_interface, 5));
         wl_seat_add_listener(seat_, &kSeatListener, this);
@@ -172,6 +202,18 @@ void WaylandConnection::seatChanged(std::uint32_t capabilities) {
     seatCapabilities_ = capabilities;
     if (seatHook_)
         seatHook_(capabilities);
+}
+
+void WaylandConnection::outputDone(const wl_output* output) {
+    if (WaylandOutput* known = outputOf(output))
+        known->ready = true;
+}
+
+const WaylandOutput* WaylandConnection::outputNamed(std::uint32_t globalName) const {
+    for (const auto& known : outputs_)
+        if (known->globalName == globalName)
+            return known.get();
+    return nullptr;
 }
 
 WaylandOutput* WaylandConnection::outputOf(const wl_output* output) {

@@ -2,11 +2,16 @@
 
 // A connection to a Wayland compositor and the globals a saver draws and listens with.
 // Implemented features:
-//  [X] wl_compositor, wl_shm, xdg_wm_base (its pings answered, so the compositor never takes the
-//      saver for hung) and the first wl_seat, bound at connect; a compositor without the first
-//      three is refused with a message naming what is missing.
+//  [X] wl_compositor, wl_shm, zwlr_layer_shell_v1, xdg_wm_base (its pings answered, so the
+//      compositor never takes the saver for hung) and the first wl_seat, bound at connect; a
+//      compositor without the first two, or with neither shell, is refused with a message naming
+//      what is missing. A locker's nested compositor may offer only the layer shell and no seat.
 //  [X] Every wl_output with its whole scale, its current mode (device pixels, refresh) and its
 //      name; outputs that come or go later are added or dropped, and a scale change is kept.
+//      An output counts as ready from its first wl_output.done.
+//  [X] For tests: ZIBBLES_WAYLAND_IGNORE_GLOBALS, a comma-separated list of interface names
+//      ("xdg_wm_base,wl_seat"), makes the registry's globals of those names go unseen, so that a
+//      plain compositor stands in for a locker's.
 //  [ ] Fractional scales: the compositor this runs on (sway 1.7) offers no fractional-scale
 //      protocol, so an output's scale is a whole number.
 
@@ -23,6 +28,7 @@ struct wl_shm;
 struct wl_seat;
 struct wl_output;
 struct xdg_wm_base;
+struct zwlr_layer_shell_v1;
 
 namespace zibbles::platform {
 
@@ -34,13 +40,17 @@ struct WaylandOutput {
     std::int32_t height = 0;
     std::int32_t refreshMilliHz = 0; // 0 when the compositor does not say
     std::string name;                // "HEADLESS-1", when the compositor says (wl_output 4)
+    bool ready = false;              // its first wl_output.done has come
 };
+
+// The environment variable that lists registry globals to disregard (tests only).
+inline constexpr const char* kIgnoreGlobalsVariable = "ZIBBLES_WAYLAND_IGNORE_GLOBALS";
 
 // Main thread only.
 class WaylandConnection {
   public:
-    // Connects to $WAYLAND_DISPLAY and waits for the globals and the outputs' first state. Null,
-    // with the reason in error, when that fails.
+    // Connects to $WAYLAND_SOCKET (a socket a locker hands over) or $WAYLAND_DISPLAY and waits for
+    // the globals and the outputs' first state. Null, with the reason in error, when that fails.
     static std::unique_ptr<WaylandConnection> connect(std::string& error);
     ~WaylandConnection();
     WaylandConnection(const WaylandConnection&) = delete;
@@ -49,8 +59,9 @@ class WaylandConnection {
     wl_display* display() const { return display_; }
     wl_compositor* compositor() const { return compositor_; }
     wl_shm* shm() const { return shm_; }
-    xdg_wm_base* shell() const { return shell_; }
-    wl_seat* seat() const { return seat_; } // may be null: no input at all
+    xdg_wm_base* shell() const { return shell_; }                   // may be null: layer shell only
+    zwlr_layer_shell_v1* layerShell() const { return layerShell_; } // may be null
+    wl_seat* seat() const { return seat_; }                         // may be null: no input at all
     // The seat's wl_seat capability bits, kept from connect on, so that a listener made later
     // misses none; the hook hears every change.
     std::uint32_t seatCapabilities() const { return seatCapabilities_; }
@@ -59,6 +70,8 @@ class WaylandConnection {
     }
 
     const std::vector<std::unique_ptr<WaylandOutput>>& outputs() const { return outputs_; }
+    // The output announced under that registry name; null once it is gone.
+    const WaylandOutput* outputNamed(std::uint32_t globalName) const;
     // The output's whole scale; 1 for one that is not (or no longer) known.
     std::int32_t scaleOf(const wl_output* output) const;
     // The largest scale of any output (for a window that has not entered one yet).
@@ -69,6 +82,7 @@ class WaylandConnection {
     void removeGlobal(std::uint32_t name);
     WaylandOutput* outputOf(const wl_output* output);
     void seatChanged(std::uint32_t capabilities);
+    void outputDone(const wl_output* output);
 
   private:
     WaylandConnection() = default;
@@ -78,6 +92,8 @@ class WaylandConnection {
     wl_compositor* compositor_ = nullptr;
     wl_shm* shm_ = nullptr;
     xdg_wm_base* shell_ = nullptr;
+    zwlr_layer_shell_v1* layerShell_ = nullptr;
+    std::vector<std::string> ignored_; // interface names the registry's globals are not bound by
     wl_seat* seat_ = nullptr;
     std::uint32_t seatCapabilities_ = 0;
     std::function<void(std::uint32_t)> seatHook_;

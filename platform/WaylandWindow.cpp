@@ -2,6 +2,7 @@
 
 #include "platform/WaylandConnection.h"
 
+#include "platform/WaylandLayerShellProtocol.h"
 #include <wayland-client.h>
 #include <xdg-shell-client-protocol.h>
 
@@ -37,28 +38,69 @@ void onClose(void* data, xdg_toplevel*) {
 // xdg_wm_base is bound at version 1: configure_bounds and wm_capabilities never come.
 const xdg_toplevel_listener kToplevelListener{onToplevelConfigure, onClose, nullptr, nullptr};
 
+// Sizes past this many points are no output's: taken for garbage and left to the client.
+constexpr std::uint32_t kLargestPoints = 1 << 16;
+
+std::int32_t pointsOf(std::uint32_t size) {
+    return size > kLargestPoints ? 0 : static_cast<std::int32_t>(size);
+}
+
+void onLayerConfigure(void* data, zwlr_layer_surface_v1*, std::uint32_t serial, std::uint32_t width,
+                      std::uint32_t height) {
+    windowOf(data).configureToplevel(pointsOf(width), pointsOf(height));
+    windowOf(data).configureSurface(serial);
+}
+void onLayerClosed(void* data, zwlr_layer_surface_v1*) {
+    windowOf(data).close();
+}
+const zwlr_layer_surface_v1_listener kLayerListener{onLayerConfigure, onLayerClosed};
+
+constexpr std::uint32_t kAllEdges =
+    ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
+    ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT;
+
 } // namespace
 
 WaylandWindow::WaylandWindow(WaylandConnection& connection, const WaylandWindowRequest& request)
-    : connection_(connection), request_(request),
+    : connection_(connection), role_(request.role),
+      outputName_(request.output ? request.output->globalName : 0),
+      requestedWidth_(request.widthPoints), requestedHeight_(request.heightPoints),
       surface_(wl_compositor_create_surface(connection.compositor())),
       target_(connection.shm(), surface_) {
     wl_surface_add_listener(surface_, &kSurfaceListener, this);
-    xdgSurface_ = xdg_wm_base_get_xdg_surface(connection.shell(), surface_);
-    xdg_surface_add_listener(xdgSurface_, &kXdgSurfaceListener, this);
-    toplevel_ = xdg_surface_get_toplevel(xdgSurface_);
-    xdg_toplevel_add_listener(toplevel_, &kToplevelListener, this);
-    xdg_toplevel_set_title(toplevel_, "Zibbles");
-    xdg_toplevel_set_app_id(toplevel_, "zibbles");
-    if (request.fullscreenOn)
-        xdg_toplevel_set_fullscreen(toplevel_, request.fullscreenOn);
+    wl_output* output = request.output ? request.output->output : nullptr;
+    if (role_ == WaylandSurfaceRole::OverlayLayer) {
+        layerSurface_ =
+            zwlr_layer_shell_v1_get_layer_surface(connection.layerShell(), surface_, output,
+                                                  ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "zibbles");
+        zwlr_layer_surface_v1_add_listener(layerSurface_, &kLayerListener, this);
+        // Size 0 × 0 with all four edges: the compositor gives the whole output.
+        zwlr_layer_surface_v1_set_size(layerSurface_, 0, 0);
+        zwlr_layer_surface_v1_set_anchor(layerSurface_, kAllEdges);
+        zwlr_layer_surface_v1_set_exclusive_zone(layerSurface_, -1);
+        zwlr_layer_surface_v1_set_keyboard_interactivity(
+            layerSurface_, ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
+    } else {
+        xdgSurface_ = xdg_wm_base_get_xdg_surface(connection.shell(), surface_);
+        xdg_surface_add_listener(xdgSurface_, &kXdgSurfaceListener, this);
+        toplevel_ = xdg_surface_get_toplevel(xdgSurface_);
+        xdg_toplevel_add_listener(toplevel_, &kToplevelListener, this);
+        xdg_toplevel_set_title(toplevel_, "Zibbles");
+        xdg_toplevel_set_app_id(toplevel_, "zibbles");
+        if (output)
+            xdg_toplevel_set_fullscreen(toplevel_, output);
+    }
     // A commit without a buffer asks for the first configure.
     wl_surface_commit(surface_);
 }
 
 WaylandWindow::~WaylandWindow() {
-    xdg_toplevel_destroy(toplevel_);
-    xdg_surface_destroy(xdgSurface_);
+    if (layerSurface_)
+        zwlr_layer_surface_v1_destroy(layerSurface_);
+    if (toplevel_)
+        xdg_toplevel_destroy(toplevel_);
+    if (xdgSurface_)
+        xdg_surface_destroy(xdgSurface_);
     // The target's buffers go with it, after the surface that may still show one.
     wl_surface_destroy(surface_);
 }
@@ -82,8 +124,7 @@ void WaylandWindow::entered(wl_output* output, bool inside) {
 
 WaylandWindowShape WaylandWindow::shape() const {
     WaylandWindowShape shape;
-    const WaylandOutput* fullscreen =
-        request_.fullscreenOn ? connection_.outputOf(request_.fullscreenOn) : nullptr;
+    const WaylandOutput* fullscreen = outputName_ ? connection_.outputNamed(outputName_) : nullptr;
     std::int32_t scale = 0;
     for (wl_output* output : outputsEntered_)
         if (connection_.outputOf(output))
@@ -98,8 +139,8 @@ WaylandWindowShape WaylandWindow::shape() const {
         shape.widthPoints = fullscreen->width / fullscreen->scale;
         shape.heightPoints = fullscreen->height / fullscreen->scale;
     } else {
-        shape.widthPoints = request_.widthPoints;
-        shape.heightPoints = request_.heightPoints;
+        shape.widthPoints = requestedWidth_;
+        shape.heightPoints = requestedHeight_;
     }
     shape.widthPoints = std::max<std::int64_t>(shape.widthPoints, 1);
     shape.heightPoints = std::max<std::int64_t>(shape.heightPoints, 1);
@@ -112,7 +153,10 @@ bool WaylandWindow::followShape(bool& changed, std::string& error) {
         return true;
     const bool acknowledged = ackPending_;
     if (ackPending_) {
-        xdg_surface_ack_configure(xdgSurface_, pendingSerial_);
+        if (layerSurface_)
+            zwlr_layer_surface_v1_ack_configure(layerSurface_, pendingSerial_);
+        else
+            xdg_surface_ack_configure(xdgSurface_, pendingSerial_);
         ackPending_ = false;
     }
     const WaylandWindowShape now = shape();

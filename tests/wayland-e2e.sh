@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
 # The desktop host as a native Wayland client on a real compositor: headless sway in a runtime
 # folder of the script's own, no X display, no input devices but the virtual keyboard wtype
-# makes. Checks a figure from the demo chain on the grey, the sprite pixel-exact at scale 2, the
-# buffers following a scale change, a key press ending full screen, Escape ending a window,
-# swayidle starting the saver after a second of idleness, and a view on each of two outputs.
+# makes. Checks a figure from the demo chain on the grey (an overlay layer surface), the sprite
+# pixel-exact at scale 2, the buffers following a scale change, a key press ending full screen,
+# Escape ending a window, swayidle starting the saver after a second of idleness, the forced
+# xdg fallback with a view on each of two outputs and no presents on a hidden one, the layer
+# surface above a full-screen terminal, a view for an output added while it runs, and, on a
+# nested sway standing in for a locker's compositor (WAYLAND_SOCKET, no xdg_wm_base, no
+# wl_seat), a figure, an output's view torn down when its output goes, and SIGTERM.
+# (sway 1.7 cannot power off or disable a headless output: "dpms off" and "disable" fail there,
+# so a hidden workspace stands in for a dark output, and a nested sway's closed output window for
+# a removed one.)
 # Usage: wayland-e2e.sh ZIBBLES_BINARY ZIBBLES_RENDER_BINARY
 # Exits 77 (skipped) only when a tool is missing or sway cannot start at all.
 set -uo pipefail
@@ -75,11 +82,12 @@ start_saver() {
   host_pid=$!
 }
 # stopped_within SECONDS: the host ended by then; host_status is its exit code.
-stopped_within() {
-  local deadline=$(($(now_ms) + $1 * 1000))
+stopped_within() { stopped_within_ms $(($1 * 1000)); }
+stopped_within_ms() {
+  local deadline=$(($(now_ms) + $1))
   while kill -0 "$host_pid" 2>/dev/null; do
     [ "$(now_ms)" -ge "$deadline" ] && return 1
-    sleep 0.02
+    sleep 0.005
   done
   wait "$host_pid"
   host_status=$?
@@ -166,21 +174,122 @@ kill "$idle_pid" 2>/dev/null
 wait "$idle_pid" 2>/dev/null
 idle_pid=""
 
-# 5. Two outputs: one full-screen view on each, the background over both.
+# 5. The xdg fallback, forced: two outputs, one full-screen toplevel on each, the background over
+# both. A view on a workspace switched away is not shown, so it presents nothing, and it draws
+# again once shown.
 as_session_user swaymsg create_output >/dev/null
 as_session_user swaymsg output HEADLESS-2 resolution 800x600 >/dev/null
-start_saver --fullscreen --no-network --figure "$work/bin/figure.svg"
+session_prefix
+"${session_run[@]}" ZIBBLES_WAYLAND_SHELL=xdg "$work/bin/zibbles" --fullscreen --no-network \
+  --figure "$work/bin/figure.svg" --trace "$work/session/xdg.trace" 2>>"$work/host.err" &
+host_pid=$!
 views() { as_session_user swaymsg -t get_tree -r | grep -c '"app_id": "zibbles"'; }
 two_views() { [ "$(views)" -eq 2 ]; }
-check "a full-screen view on each of two outputs" wait_for 10 two_views
+check "forced xdg fallback: a full-screen toplevel on each of two outputs" wait_for 10 two_views
 second_grey() {
   as_session_user grim -o HEADLESS-2 "$work/session/second.png" 2>/dev/null &&
     [ "$(convert "$work/session/second.png" -format %c histogram:info:- |
       awk 'toupper($0) ~ /#1A1A1A/ { gsub(":", "", $1); n += $1 } END { print n + 0 }')" -gt 400000 ]
 }
 check "the second output shows the background too" wait_for 5 second_grey
+# presents_in TRACE OUTPUT SECONDS: how many frames that output's view presented meanwhile.
+presents_in() {
+  local before
+  before=$(grep -c "\"frame.presented\".*\"output\":\"$2\"" "$1")
+  sleep "$3"
+  echo $(($(grep -c "\"frame.presented\".*\"output\":\"$2\"" "$1") - before))
+}
+as_session_user swaymsg focus output HEADLESS-1, workspace 9 >/dev/null
+hidden=$(presents_in "$work/session/xdg.trace" HEADLESS-1 2)
+shown=$(presents_in "$work/session/xdg.trace" HEADLESS-2 1)
+echo "      hidden view: $hidden presents in 2 s; shown one: $shown in 1 s"
+check "a hidden view presents nothing" test "$hidden" -le 1
+check "... while the shown one keeps presenting" test "$shown" -ge 20
+as_session_user swaymsg workspace 1 >/dev/null
+again=$(presents_in "$work/session/xdg.trace" HEADLESS-1 1)
+check "... and it draws again once shown" test "$again" -ge 20
 kill -TERM "$host_pid"
 check "SIGTERM ends both views with exit code 0" stopped_within 3
+
+# 6. The overlay layer surface above a full-screen terminal, which keeps its full screen.
+session_prefix
+"${session_run[@]}" foot sleep 600 >"$work/foot.log" 2>&1 &
+foot_pid=$!
+foot_mapped() { as_session_user swaymsg -t get_tree -r | grep -q '"app_id": "foot"'; }
+wait_for 10 foot_mapped
+as_session_user swaymsg '[app_id="foot"] fullscreen enable' >/dev/null
+start_saver --fullscreen --no-network --figure "$work/bin/figure.svg"
+sleep 1
+check "the saver draws above a full-screen terminal" wait_for 10 settled
+foot_fullscreen() {
+  as_session_user swaymsg -t get_tree | python3 -c '
+import json, sys
+def nodes(n):
+    yield n
+    for k in n.get("nodes", []) + n.get("floating_nodes", []):
+        yield from nodes(k)
+sys.exit(not any(n.get("app_id") == "foot" and n.get("fullscreen_mode") == 1 for n in nodes(json.load(sys.stdin))))'
+}
+check "... which stays full screen" foot_fullscreen
+as_session_user wtype -s 1000 -k space
+check "... and a key reaches the saver and ends it" stopped_within 3
+kill "$foot_pid" 2>/dev/null
+
+# 7. An output added while the saver runs gets a view of its own at its own size.
+start_saver --fullscreen --no-network --figure "$work/bin/figure.svg" --trace "$work/session/add.trace"
+wait_for 10 settled
+as_session_user swaymsg create_output >/dev/null
+as_session_user swaymsg output HEADLESS-3 resolution 640x480 >/dev/null
+opened() { grep -q "\"view.opened\",\"output\":\"$2\"" "$1"; }
+check "an output added later gets a view" wait_for 5 opened "$work/session/add.trace" HEADLESS-3
+third_grey() {
+  as_session_user grim -o HEADLESS-3 "$work/session/third.png" 2>/dev/null &&
+    [ "$(identify -format %wx%h "$work/session/third.png")" = 640x480 ] &&
+    [ "$(convert "$work/session/third.png" -format %c histogram:info:- |
+      awk 'toupper($0) ~ /#1A1A1A/ { gsub(":", "", $1); n += $1 } END { print n + 0 }')" -gt 250000 ]
+}
+check "... which shows the background over all of it" wait_for 5 third_grey
+kill -TERM "$host_pid"
+stopped_within 3
+
+# 8. As a locker shows a saver: a socket of a nested compositor in WAYLAND_SOCKET, a registry
+# without xdg_wm_base and wl_seat. A figure on the layer surface; an output that goes away has
+# its view torn down; SIGTERM ends it at once.
+if start_nested_sway "resolution 640x480"; then
+  session_prefix
+  "${session_run[@]}" ZIBBLES_WAYLAND_IGNORE_GLOBALS=xdg_wm_base,wl_seat python3 -c '
+import os, socket, sys
+s = socket.socket(socket.AF_UNIX)
+s.connect(sys.argv[1])
+os.set_inheritable(s.fileno(), True)
+os.environ.pop("WAYLAND_DISPLAY", None)
+os.environ["WAYLAND_SOCKET"] = str(s.fileno())
+os.execv(sys.argv[2], sys.argv[2:])' "$work/session/run/$nested_display" "$work/bin/zibbles" \
+    --fullscreen --no-network --figure "$work/bin/figure.svg" --trace "$work/session/locker.trace" \
+    2>>"$work/host.err" &
+  host_pid=$!
+  nested_figure() {
+    WAYLAND_DISPLAY=$nested_display as_session_user grim "$work/session/nested.png" 2>/dev/null &&
+      [ "$(convert "$work/session/nested.png" -format %c histogram:info:- |
+        awk '$0 !~ /#1A1A1A/ && $0 !~ /#000000/ { gsub(":", "", $1); n += $1 } END { print n + 0 }')" -gt 300 ]
+  }
+  check "locker-like registry: the layer surface shows a figure" wait_for 10 nested_figure
+  SWAYSOCK=$nested_sock as_session_user swaymsg create_output >/dev/null
+  check "... an output added there gets a view" wait_for 5 opened "$work/session/locker.trace" WL-2
+  as_session_user swaymsg '[title="wlroots - WL-2"] kill' >/dev/null
+  closed() { grep -q '"view.closed","output":"WL-2"' "$work/session/locker.trace"; }
+  check "... whose view is torn down when the output goes" wait_for 5 closed
+  check "... and the saver runs on" kill -0 "$host_pid"
+  sleep 0.5
+  signalled=$(now_ms)
+  kill -TERM "$host_pid"
+  check "... until SIGTERM ends it within 100 ms" stopped_within_ms 100
+  echo "      ended $(($(now_ms) - signalled)) ms after SIGTERM"
+  [ -n "$host_pid" ] && stopped_within 3
+  check "... with exit code 0" test "${host_status:-1}" -eq 0
+else
+  fail "the nested sway did not start: $(tail -n 3 "$work/session/nested.log")"
+fi
 
 check "no sanitizer report from the host" bash -c "! grep -E 'Sanitizer|runtime error' '$work/host.err'"
 if [ "$failed" -gt 0 ]; then

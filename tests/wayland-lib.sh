@@ -10,7 +10,7 @@ wayland_uid=$(id -u)
 # missing_wayland_tool: prints the first tool (and its Debian package) that is not installed.
 missing_wayland_tool() {
   local pair
-  for pair in sway:sway grim:grim wtype:wtype swayidle:swayidle swaymsg:sway setpriv:util-linux; do
+  for pair in sway:sway grim:grim wtype:wtype swayidle:swayidle swaymsg:sway foot:foot python3:python3 setpriv:util-linux; do
     command -v "${pair%%:*}" >/dev/null || { echo "${pair%%:*} (Debian package ${pair#*:})"; return 0; }
   done
   return 1
@@ -62,8 +62,33 @@ start_sway() {
   export WAYLAND_DISPLAY=$socket SWAYSOCK=$ipc
 }
 
-# stop_sway: ends the compositor started above, if it still runs.
+# start_nested_sway OUTPUT_LINE: a second sway, as a client of the first (its outputs are
+# windows there: closing one removes that output's global), like a locker's nested compositor.
+# Sets nested_pid, nested_display and nested_sock; exports nothing. Fails when no socket
+# appears in 10 s.
+start_nested_sway() {
+  printf 'output WL-1 %s\n' "$1" >"$wayland_dir/nested.conf"
+  [ "$(id -u)" -eq 0 ] && chown "$wayland_uid:$wayland_uid" "$wayland_dir/nested.conf"
+  local before _
+  before=$(find "$wayland_dir/run" -maxdepth 1 -name 'wayland-*' ! -name '*.lock' | sort)
+  session_prefix
+  "${session_run[@]}" WLR_BACKENDS=wayland WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+    sway --config "$wayland_dir/nested.conf" >"$wayland_dir/nested.log" 2>&1 &
+  nested_pid=$!
+  for _ in $(seq 100); do
+    nested_display=$(comm -13 <(echo "$before") <(find "$wayland_dir/run" -maxdepth 1 -name 'wayland-*' ! -name '*.lock' | sort) | head -n 1)
+    nested_sock=$(find "$wayland_dir/run" -maxdepth 1 -name "sway-ipc.*.$nested_pid.sock" | head -n 1)
+    [ -n "$nested_display" ] && [ -n "$nested_sock" ] && { nested_display=${nested_display##*/}; return 0; }
+    kill -0 "$nested_pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# stop_sway: ends the compositors started above, if they still run.
 stop_sway() {
+  [ -n "${nested_pid:-}" ] && kill "$nested_pid" 2>/dev/null
   [ -n "${sway_pid:-}" ] && kill "$sway_pid" 2>/dev/null
   sway_pid=""
+  nested_pid=""
 }

@@ -1,5 +1,8 @@
 #include "hosts/saver/WaylandLoop.h"
 
+#include "hosts/saver/LoopTiming.h"
+#include "hosts/saver/WaylandFramePacing.h"
+#include "hosts/saver/WaylandOutputViews.h"
 #include "hosts/saver/WaylandQuitRules.h"
 #include "platform/WaylandInput.h"
 
@@ -16,14 +19,15 @@ namespace {
 
 class WaylandBackend final : public PresentBackend {
   public:
-    WaylandBackend(platform::WaylandConnection& connection, std::vector<WaylandScreen>& screens,
-                   QuitOn quitOn, platform::Trace* trace)
-        : connection_(connection), screens_(screens), trace_(trace), committed_(screens.size()),
+    WaylandBackend(platform::WaylandConnection& connection, platform::MainQueue& queue,
+                   std::vector<WaylandScreen>& screens, const WaylandLoopSettings& settings)
+        : connection_(connection), queue_(queue), screens_(screens), outputs_(settings.outputs),
+          trace_(settings.trace), quitOn_(settings.quitOn),
           input_(connection,
-                 quitOn == QuitOn::AnyInput ? platform::PointerImage::Hidden
-                                            : platform::PointerImage::Shown,
-                 [this, quitOn](const platform::WaylandInputEvent& e) {
-                     if (isQuitInput(e, quitOn))
+                 quitOn_ == QuitOn::AnyInput ? platform::PointerImage::Hidden
+                                             : platform::PointerImage::Shown,
+                 [this](const platform::WaylandInputEvent& e) {
+                     if (isQuitInput(e, quitOn_))
                          quit_ = true;
                  }) {}
 
@@ -36,32 +40,79 @@ class WaylandBackend final : public PresentBackend {
         if (quit_ || std::any_of(screens_.begin(), screens_.end(),
                                  [](const WaylandScreen& s) { return s.window->closeRequested(); }))
             return Next::Quit;
+        if (outputs_ && !outputs_->follow(screens_))
+            return Next::Fail;
+        for (WaylandScreen& screen : screens_)
+            pacing_.follow(screen.window->target());
         return followShapes() ? Next::Continue : Next::Fail;
     }
 
     void afterFrame() override {
-        for (std::size_t i = 0; i < screens_.size(); ++i) {
-            auto& target = screens_[i].window->target();
+        for (WaylandScreen& screen : screens_) {
+            auto& target = screen.window->target();
             target.presentWaiting();
-            if (trace_ && target.framesCommitted() != committed_[i]) {
+            if (trace_ && target.framesCommitted() != screen.commitsTraced) {
+                const platform::WaylandOutput* output =
+                    connection_.outputNamed(screen.window->outputName());
                 const auto& pixels = target.framebuffer();
                 trace_->record("frame.presented",
-                               "\"width\":" + std::to_string(pixels.width()) +
-                                   ",\"height\":" + std::to_string(pixels.height()));
+                               "\"width\":" + std::to_string(pixels.width()) + ",\"height\":" +
+                                   std::to_string(pixels.height()) + ",\"output\":" +
+                                   platform::Trace::quote(output ? output->name : ""));
             }
-            committed_[i] = target.framesCommitted();
+            screen.commitsTraced = target.framesCommitted();
         }
     }
 
+    // While every surface awaits its callback, the next frame is due when one fires.
+    double frameAfter(const FrameGrid& grid, double planned, double now, bool moving) override {
+        return moving && allHeld() ? now : PresentBackend::frameAfter(grid, planned, now, moving);
+    }
+
+    // While every surface awaits its callback, what else comes (a buffer's release) is handled
+    // without waking the loop: it goes on once a callback fires, a post or a signal comes, or
+    // the time is up.
     Next wait(const WakeFd& wake, double seconds, bool) override {
-        if (!waitForEvents(wake, seconds)) {
-            std::cerr << "zibbles: the connection to the Wayland compositor was lost\n";
-            return Next::Fail;
+        const double until = queue_.now() + secondsToWait(seconds);
+        for (;;) {
+            const Woken woken = waitForEvents(wake, std::max(0.0, until - queue_.now()));
+            if (woken == Woken::Lost) {
+                std::cerr << "zibbles: the connection to the Wayland compositor was lost\n";
+                return Next::Fail;
+            }
+            if (quit_)
+                return Next::Quit;
+            if (woken != Woken::Compositor || !allHeld() || queue_.now() >= until)
+                return Next::Continue;
         }
-        return quit_ ? Next::Quit : Next::Continue;
     }
 
   private:
+    enum class Woken { Compositor, Other, Lost }; // Other: a post, a signal or the time
+
+    bool allHeld() const {
+        return !screens_.empty() &&
+               std::all_of(screens_.begin(), screens_.end(), [this](const WaylandScreen& s) {
+                   return pacing_.held(s.window->target());
+               });
+    }
+
+    // While every surface awaits its frame callback the grid is slept through: the callback
+    // wakes the loop, and a main-queue deadline (a leg's end) or the fallback's check still
+    // comes on time.
+    double secondsToWait(double seconds) const {
+        std::optional<double> fallback;
+        for (const WaylandScreen& screen : screens_)
+            if (const auto check = pacing_.secondsBeforeFallback(screen.window->target()))
+                fallback = std::min(fallback.value_or(*check), *check);
+        if (allHeld()) {
+            seconds = kIdleWakeupSeconds;
+            if (const auto deadline = queue_.nextDeadline())
+                seconds = std::min(seconds, std::max(0.0, *deadline - queue_.now()));
+        }
+        return fallback ? std::min(seconds, *fallback) : seconds;
+    }
+
     // A new size or scale: the view follows the window's size in points and the output's scale
     // (the sprite takes the new scale at its next figure), and the next frame repaints everything.
     bool followShapes() {
@@ -83,36 +134,42 @@ class WaylandBackend final : public PresentBackend {
         return true;
     }
 
-    // Sends what is queued, sleeps until the compositor or the wake-up speaks or the time is up,
-    // and dispatches what came. False when the connection is gone.
-    bool waitForEvents(const WakeFd& wake, double seconds) {
+    // Sends what is queued, sleeps until the compositor or the wake-up speaks, a signal comes or
+    // the time is up, and dispatches what came.
+    Woken waitForEvents(const WakeFd& wake, double seconds) {
         wl_display* display = connection_.display();
         while (wl_display_prepare_read(display) != 0)
             if (wl_display_dispatch_pending(display) < 0)
-                return false;
+                return Woken::Lost;
         if (wl_display_flush(display) < 0 && errno != EAGAIN) {
             wl_display_cancel_read(display);
-            return false;
+            return Woken::Lost;
         }
         pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {wake.fd(), POLLIN, 0}};
         const int ready = poll(fds, 2, static_cast<int>(std::ceil(seconds * 1000.0)));
         if (ready > 0 && (fds[0].revents & POLLIN)) {
             if (wl_display_read_events(display) < 0)
-                return false;
+                return Woken::Lost;
         } else {
             wl_display_cancel_read(display);
         }
-        if (ready > 0 && (fds[1].revents & POLLIN))
+        const bool posted = ready > 0 && (fds[1].revents & POLLIN);
+        if (posted)
             wake.drain();
         if (ready > 0 && (fds[0].revents & (POLLERR | POLLHUP)) && !(fds[0].revents & POLLIN))
-            return false;
-        return wl_display_dispatch_pending(display) >= 0;
+            return Woken::Lost;
+        if (wl_display_dispatch_pending(display) < 0)
+            return Woken::Lost;
+        return ready > 0 && !posted ? Woken::Compositor : Woken::Other;
     }
 
     platform::WaylandConnection& connection_;
+    platform::MainQueue& queue_;
     std::vector<WaylandScreen>& screens_;
+    WaylandOutputViews* outputs_;
     platform::Trace* trace_;
-    std::vector<std::uint64_t> committed_; // each surface's commits so far
+    QuitOn quitOn_;
+    WaylandFramePacing pacing_;
     bool quit_ = false;
     platform::WaylandInput input_;
 };
@@ -122,7 +179,7 @@ class WaylandBackend final : public PresentBackend {
 LoopResult runWaylandLoop(platform::WaylandConnection& connection, platform::MainQueue& queue,
                           std::vector<WaylandScreen>& screens, const WaylandLoopSettings& settings,
                           const volatile std::sig_atomic_t& quitFlag) {
-    WaylandBackend backend(connection, screens, settings.quitOn, settings.trace.get());
+    WaylandBackend backend(connection, queue, screens, settings);
     return runPresentLoop(queue, backend, settings.refreshRate, settings.redraw, quitFlag);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // The saver's Wayland backend over windows that are already configured: one window of its own,
-// or one full-screen window per output.
+// or one full-screen surface per output, following the outputs as they come and go. Each
+// surface presents when the compositor's frame callback says it is shown (WaylandFramePacing).
 
 #include "Zibbles/ZibblesBounceView.h"
 #include "hosts/saver/PresentLoop.h"
@@ -23,20 +24,24 @@ struct WaylandScreen {
     std::shared_ptr<platform::Window> viewWindow;
     std::shared_ptr<ZibblesBounceView> view;
     platform::Compositor compositor;
+    std::uint64_t commitsTraced = 0;
 };
+
+class WaylandOutputViews;
 
 struct WaylandLoopSettings {
     QuitOn quitOn = QuitOn::EscapeOrClose; // AnyInput in full screen; WindowGone is not used
     double refreshRate = 60.0;             // frames per second while something moves
     Redraw redraw = Redraw::Damaged;
-    // When set, a "frame.presented" {width, height} event for each frame a surface commits.
-    std::shared_ptr<platform::Trace> trace;
+    WaylandOutputViews* outputs = nullptr; // full screen: views follow the outputs
+    platform::Trace* trace = nullptr;      // "frame.presented" {width, height, output} per commit
 };
 
 // Main thread only. The presenting loop on a Wayland compositor: it sleeps in poll on the
-// connection and the wake-up, and ends when input or the compositor asks to quit or when
-// quitFlag becomes non-zero. A lost connection or a frame that cannot be had ends it with
-// kExitFailed, after one line on stderr.
+// connection and the wake-up (past the frame grid while every surface awaits its frame
+// callback, but never past a main-queue deadline), and ends when input or the compositor asks to
+// quit or when quitFlag becomes non-zero. A lost connection or a frame that cannot be had ends it
+// with kExitFailed, after one line on stderr.
 LoopResult runWaylandLoop(platform::WaylandConnection& connection, platform::MainQueue& queue,
                           std::vector<WaylandScreen>& screens, const WaylandLoopSettings& settings,
                           const volatile std::sig_atomic_t& quitFlag);

@@ -1,14 +1,19 @@
 // Flow of control:
 //   runWaylandSaver
 //   ├── WaylandConnection::connect  globals, outputs and their scales → exit 1 without them
-//   ├── openWindows                 one window, or one full-screen window per output
+//   ├── surfaceRole                 full screen: an overlay layer surface where the compositor
+//   │                               offers the layer shell (ZIBBLES_WAYLAND_SHELL=xdg: never),
+//   │                               else a full-screen xdg toplevel; a window: an xdg toplevel
+//   ├── openWindows                 one window, or one full-screen surface per output
 //   ├── awaitConfigure              round trips until the compositor has sized every window
 //   ├── makeEnvironment             the main screen at the first window's scale
 //   ├── makeScreen (each window)    buffers of the window's shape, "ZibblesBounceView", --figure
-//   └── runWaylandLoop              start, draw what moves, sleep otherwise, stop
+//   └── runWaylandLoop              start, draw what moves when the compositor shows it, follow
+//                                   outputs that come and go (WaylandOutputViews), stop
 #include "hosts/saver/WaylandSaver.h"
 
 #include "hosts/saver/WaylandLoop.h"
+#include "hosts/saver/WaylandOutputViews.h"
 #include "platform/ViewRegistry.h"
 #include "platform/WaylandConnection.h"
 
@@ -16,6 +21,7 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <string_view>
 
 namespace zibbles::host {
 namespace {
@@ -29,10 +35,39 @@ int fail(const std::string& message) {
     return kExitFailed;
 }
 
+// The environment variable that keeps a full-screen saver an xdg toplevel ("xdg") even where the
+// compositor offers the layer shell ("layer", the default).
+constexpr const char* kShellVariable = "ZIBBLES_WAYLAND_SHELL";
+
+// The role of the saver's surfaces, or nothing (said on stderr) when the compositor lacks its
+// shell or the variable names none.
+std::optional<platform::WaylandSurfaceRole> surfaceRole(const platform::WaylandConnection& c,
+                                                        bool fullscreen) {
+    const char* variable = std::getenv(kShellVariable);
+    const std::string_view wanted = variable ? variable : "";
+    if (wanted != "" && wanted != "layer" && wanted != "xdg") {
+        fail(std::string(kShellVariable) + " must be 'layer' or 'xdg', not '" +
+             std::string(wanted) + "'");
+        return std::nullopt;
+    }
+    if (fullscreen && c.layerShell() && wanted != "xdg")
+        return platform::WaylandSurfaceRole::OverlayLayer;
+    if (!c.shell()) {
+        fail(fullscreen ? "the Wayland compositor does not offer xdg_wm_base, which " +
+                              std::string(kShellVariable) + "=xdg needs"
+                        : std::string("the Wayland compositor does not offer xdg_wm_base, which "
+                                      "a window needs (--fullscreen can use the layer shell)"));
+        return std::nullopt;
+    }
+    return platform::WaylandSurfaceRole::Toplevel;
+}
+
 std::vector<std::unique_ptr<platform::WaylandWindow>>
-openWindows(platform::WaylandConnection& connection, const WaylandSaverChoices& choices) {
+openWindows(platform::WaylandConnection& connection, const WaylandSaverChoices& choices,
+            platform::WaylandSurfaceRole role) {
     std::vector<std::unique_ptr<platform::WaylandWindow>> windows;
     platform::WaylandWindowRequest request;
+    request.role = role;
     request.widthPoints = choices.window.width;
     request.heightPoints = choices.window.height;
     if (!choices.fullscreen) {
@@ -40,7 +75,9 @@ openWindows(platform::WaylandConnection& connection, const WaylandSaverChoices& 
         return windows;
     }
     for (const auto& output : connection.outputs()) {
-        request.fullscreenOn = output->output;
+        if (!output->ready)
+            continue;
+        request.output = output.get();
         windows.push_back(std::make_unique<platform::WaylandWindow>(connection, request));
     }
     return windows;
@@ -102,8 +139,9 @@ double refreshRateOf(const platform::WaylandConnection& connection) {
 
 bool wantsNativeWayland() {
     const char* display = std::getenv("WAYLAND_DISPLAY");
+    const char* socket = std::getenv("WAYLAND_SOCKET");
     const char* driver = std::getenv("SDL_VIDEODRIVER");
-    return display && *display && !(driver && *driver);
+    return ((display && *display) || (socket && *socket)) && !(driver && *driver);
 }
 
 int runWaylandSaver(WaylandSaverChoices choices, const volatile std::sig_atomic_t& quitFlag) {
@@ -113,7 +151,12 @@ int runWaylandSaver(WaylandSaverChoices choices, const volatile std::sig_atomic_
         return fail(error);
     if (choices.fullscreen && connection->outputs().empty())
         return fail("the Wayland compositor has no output to cover");
-    auto windows = openWindows(*connection, choices);
+    const auto role = surfaceRole(*connection, choices.fullscreen);
+    if (!role)
+        return kExitFailed;
+    auto windows = openWindows(*connection, choices, *role);
+    if (windows.empty())
+        return fail("the Wayland compositor has no output to cover");
     if (!awaitConfigure(*connection, windows))
         return fail("the Wayland compositor did not configure the saver's windows");
 
@@ -128,9 +171,18 @@ int runWaylandSaver(WaylandSaverChoices choices, const volatile std::sig_atomic_
             return kExitFailed;
         screens.push_back(std::move(*screen));
     }
+    platform::Trace* trace = made.environment->trace.get();
+    WaylandOutputViews outputs(
+        *connection, *role,
+        [&](std::unique_ptr<platform::WaylandWindow> window) {
+            return makeScreen(std::move(window), *made.environment, choices.figure);
+        },
+        trace);
+    if (choices.fullscreen)
+        outputs.opened(screens);
     const WaylandLoopSettings settings{
         choices.fullscreen ? QuitOn::AnyInput : QuitOn::EscapeOrClose, refreshRateOf(*connection),
-        choices.redraw, made.environment->trace};
+        choices.redraw, choices.fullscreen ? &outputs : nullptr, trace};
     const LoopResult result =
         runWaylandLoop(*connection, *made.environment->mainQueue, screens, settings, quitFlag);
     if (choices.onLoopEnd)

@@ -1,7 +1,8 @@
 #pragma once
 
-// The saver as a native Wayland client: a window of its own, or one full-screen view on
-// every output, drawn through shared memory with no X11 and no SDL call.
+// The saver as a native Wayland client: a window of its own, or one full-screen view on every
+// output (an overlay layer surface where the compositor offers the layer shell), drawn through
+// shared memory with no X11 and no SDL call.
 
 #include "Zibbles/LoadedZibble.h"
 #include "hosts/common/HostEnvironment.h"
@@ -25,7 +26,7 @@ struct WaylandSaverChoices {
 };
 
 // True when the session is Wayland's and the user has not chosen SDL's video driver
-// (WAYLAND_DISPLAY set, SDL_VIDEODRIVER unset or empty).
+// (WAYLAND_DISPLAY or a locker's WAYLAND_SOCKET set, SDL_VIDEODRIVER unset or empty).
 bool wantsNativeWayland();
 
 // Main thread only. Runs the saver until input, the compositor or quitFlag ends it, and gives
