@@ -86,7 +86,7 @@ mkdir -p "$work/out/daemon"
 printf 'timeout: 0:30:00\nlock: False\nsplash: False\nfade: False\nunfade: False\ndpmsEnabled: False\nmode: blank\n' \
   >"$work/out/daemon/.xscreensaver"
 [ "$(id -u)" -eq 0 ] && chown -R 65534:65534 "$work/out/daemon"
-"${as_user[@]}" HOME="$work/out/daemon" xscreensaver --no-splash >"$work/daemon.log" 2>&1 &
+"${as_user[@]}" HOME="$work/out/daemon" xscreensaver --no-splash --verbose >"$work/daemon.log" 2>&1 &
 daemon_pid=$!
 daemon_answers() { DISPLAY=$DISPLAY xscreensaver-command --version >/dev/null 2>&1; }
 check "the daemon answers" wait_for 10 daemon_answers
@@ -95,5 +95,5 @@ check "with the daemon running the launcher exits with 1" test $? -eq 1
 check "... and says the daemon runs its hacks" grep -q "XScreenSaver daemon already runs" "$work/refused.err"
 
 check "no sanitizer report" bash -c "! grep -E 'Sanitizer|runtime error' '$work/launcher.err'"
-[ "$failed" -gt 0 ] && tail -n 20 "$work/launcher.err" "$work/refused.err"
+[ "$failed" -gt 0 ] && tail -n 20 "$work/launcher.err" "$work/refused.err" "$work/daemon.log"
 finish

@@ -41,7 +41,7 @@ xs_cleanup() {
 xs_start_xvfb() {
   local screens=() i
   for ((i = 0; i < $1; i++)); do screens+=(-screen "$i" "$2x24"); done
-  Xvfb -displayfd 3 "${screens[@]}" -nolisten tcp 3>"$work/display" 2>/dev/null &
+  Xvfb -displayfd 3 "${screens[@]}" -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
   xvfb_pid=$!
   wait_for 10 test -s "$work/display" || return 1
   DISPLAY=":$(cat "$work/display")"
