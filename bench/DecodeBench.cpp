@@ -6,7 +6,7 @@
 #include "Zibbles/decode/SvgRects.h"
 #include "Zibbles/decode/TokenChain.h"
 #include "Zibbles/decode/TokenUri.h"
-#include "tests/TokenBuilder.h"
+#include "tests/support/TokenBuilder.h"
 
 #include <benchmark/benchmark.h>
 

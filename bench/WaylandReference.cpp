@@ -6,7 +6,7 @@
 //   writes only the old and the new square into the free buffer and damages only the strips
 //   that changed. Defaults: 149 and 2, the saver's sprite and step on a 1920 × 1080 output at
 //   60 Hz. Runs until it is killed.
-#include "platform/WaylandLayerShellProtocol.h"
+#include "platform/wayland/WaylandLayerShellProtocol.h"
 
 #include <wayland-client.h>
 

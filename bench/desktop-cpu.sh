@@ -18,7 +18,7 @@ runs=${3:-3}
 interval_seconds=${4:-60}
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$repo/demo/lib/ports.sh"
-source "$repo/tests/x11-lib.sh"
+source "$repo/tests/system/lib/x11-lib.sh"
 settle=3 # seconds for the first figure to arrive before measuring
 peers=(deco popsquares abstractile)
 peer_dir=/usr/libexec/xscreensaver

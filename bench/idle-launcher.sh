@@ -11,9 +11,9 @@ binary=$(realpath "$1")
 seconds=${2:-30}
 runs=${3:-3}
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-source "$repo/tests/idle-lib.sh"
-source "$repo/tests/wayland-lib.sh"
-source "$repo/tests/x11-lib.sh"
+source "$repo/tests/system/lib/idle-lib.sh"
+source "$repo/tests/system/lib/wayland-lib.sh"
+source "$repo/tests/system/lib/x11-lib.sh"
 settle=2 # seconds for the launcher to find its source and arm it
 
 work=$(mktemp -d)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # zibbles-inspect --survey against an endpoint that allows 10 requests a second: the demo chain
-# behind nginx (tests/front-lib.sh), 10 r/s with a burst of 2, the excess refused. For each front
+# behind nginx (tests/system/lib/front-lib.sh), 10 r/s with a burst of 2, the excess refused. For each front
 # (429 with Retry-After: 1; 200 with a JSON-RPC -32005 error; 429 again, with the burst served and
 # the excess refused at once instead of queued), RUNS surveys of IDS ids (a new
 # seed each run), each timed as the whole process from start to exit; the median wall time, its
@@ -13,7 +13,7 @@ runs=${2:-5}
 ids=${3:-60}
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$repo/demo/lib/ports.sh"
-source "$repo/tests/front-lib.sh"
+source "$repo/tests/system/lib/front-lib.sh"
 
 work=$(mktemp -d)
 export ZIBBLES_CHAIN_DIR="$work/chain"

@@ -21,7 +21,7 @@ seconds=${3:-10}
 runs=${4:-3}
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$repo/demo/lib/ports.sh"
-source "$repo/tests/wayland-lib.sh"
+source "$repo/tests/system/lib/wayland-lib.sh"
 settle=3 # seconds for the first figure to arrive before measuring
 
 if missing=$(missing_wayland_tool); then

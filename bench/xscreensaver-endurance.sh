@@ -33,7 +33,7 @@ done
 [ $# -eq 1 ] && [ -x "$1" ] || { usage >&2; exit 2; }
 [[ $minutes =~ ^[0-9]+$ ]] && [ "$minutes" -ge 3 ] || { echo "--minutes must be 3 or more" >&2; exit 2; }
 binary=$(realpath "$1")
-source "$(dirname "${BASH_SOURCE[0]}")/../tests/xscreensaver-lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../tests/system/lib/xscreensaver-lib.sh"
 
 duration=$((minutes * 60))
 long_start=$((duration * 3 / 10))

@@ -1,7 +1,7 @@
 // Strict decoding never overruns its buffer, and gives back exactly what was encoded.
 
 #include "Zibbles/decode/Base64.h"
-#include "tests/TokenBuilder.h"
+#include "tests/support/TokenBuilder.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "hosts/common/HostEnvironment.h"
 
-#include "platform/HttpSessionCurl.h"
+#include "platform/curl/HttpSessionCurl.h"
 
 namespace zibbles::host {
 

@@ -16,8 +16,8 @@
 #include "hosts/inspect/InspectOutput.h"
 #include "hosts/inspect/InspectProgress.h"
 #include "hosts/inspect/InspectSurvey.h"
-#include "platform/HttpSessionCurl.h"
 #include "platform/PngWriter.h"
+#include "platform/curl/HttpSessionCurl.h"
 
 #include <unistd.h>
 

@@ -1,7 +1,6 @@
 #include "hosts/saver/IdleLauncherStart.h"
 
 #include "hosts/common/ExitCodes.h"
-#include "hosts/saver/SaverChild.h"
 
 #include <unistd.h>
 
@@ -30,6 +29,25 @@ std::string selfPath() {
 }
 
 } // namespace
+
+std::vector<std::string> saverArguments(const std::vector<std::string>& launcherArguments) {
+    std::vector<std::string> arguments;
+    bool fullscreen = false;
+    for (std::size_t i = 0; i < launcherArguments.size(); ++i) {
+        const std::string& argument = launcherArguments[i];
+        if (argument == "--idle") {
+            ++i; // its value
+            continue;
+        }
+        if (argument.rfind("--idle=", 0) == 0)
+            continue;
+        fullscreen = fullscreen || argument == "--fullscreen";
+        arguments.push_back(argument);
+    }
+    if (!fullscreen)
+        arguments.insert(arguments.begin(), "--fullscreen");
+    return arguments;
+}
 
 std::string idleLauncherPath(const std::string& self) {
     const std::string beside = folderOf(self) + "/zibbles-idle";

@@ -10,6 +10,10 @@
 
 namespace zibbles::host {
 
+// The saver's arguments from the launcher's: every one but --idle and its value, and
+// --fullscreen when it is not there already.
+std::vector<std::string> saverArguments(const std::vector<std::string>& launcherArguments);
+
 // Where zibbles-idle lies: beside this program (the build tree), else where the install puts
 // it relative to the hack's folder.
 std::string idleLauncherPath(const std::string& selfPath);

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace zibbles::host {
@@ -57,6 +58,17 @@ struct ScreenParts {
     ZibblesBounceView& view;
     platform::Compositor& compositor;
     platform::CompositorTarget& target;
+};
+
+// A view on a screen whose presenter it owns, for the backends that make one per window (SDL,
+// the X11 hack). Window is the backend's window, not owned.
+template <class Window, class Target> struct WindowScreen {
+    Window* window = nullptr;
+    std::shared_ptr<ZibblesBounceView> view;
+    std::unique_ptr<Target> target;
+    platform::Compositor compositor;
+
+    ScreenParts parts() { return {*view, compositor, *target}; }
 };
 
 // The frames of a loop: start + k × interval, on the main queue's clock.

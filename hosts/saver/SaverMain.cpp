@@ -31,12 +31,12 @@
 #include "hosts/common/VersionText.h"
 #include "hosts/saver/HackOptions.h"
 #include "hosts/saver/IdleLauncherStart.h"
-#include "hosts/saver/SdlHackWindow.h"
-#include "hosts/saver/SdlLoop.h"
-#include "hosts/saver/WaylandSaver.h"
-#include "hosts/saver/X11HackLoop.h"
-#include "platform/DisplayScaleSdl2X11.h"
+#include "hosts/saver/sdl/SdlHackWindow.h"
+#include "hosts/saver/sdl/SdlLoop.h"
+#include "hosts/saver/wayland/WaylandSaver.h"
+#include "hosts/saver/x11/X11HackLoop.h"
 #include "platform/ViewRegistry.h"
+#include "platform/sdl/DisplayScaleSdl2X11.h"
 
 #include <SDL.h>
 

@@ -3,7 +3,7 @@
 // tokenURI answers as a contract and a JSON-RPC node give them, for a small figure per token id.
 // Header-only.
 
-#include "../TokenBuilder.h"
+#include "tests/support/TokenBuilder.h"
 
 #include <cstdint>
 #include <string>

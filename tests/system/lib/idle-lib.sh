@@ -1,0 +1,142 @@
+# shellcheck shell=bash
+# What the idle launcher's scripts (tests/system/idle/idle-*.sh, bench/idle-launcher.sh) share (sourced, not
+# run): the binary where uid 65534 can run it, the launcher's saver, timing and CPU.
+
+# idle_copy_binary BINARY WORK: the binary and the launcher beside it (zibbles-idle), a figure
+# and the sanitizer suppressions in WORK/bin, readable by everyone; WORK/out is a folder the
+# session's user may write to.
+idle_copy_binary() {
+  local repo
+  repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)"
+  mkdir -p "$2/bin" "$2/out"
+  cp "$1" "$2/bin/zibbles"
+  cp "$(dirname "$1")/zibbles-idle" "$2/bin/zibbles-idle"
+  cp "$repo/tests/data/decode/golden-24x24.svg" "$2/bin/figure.svg"
+  cp "$repo/tests/system/lib/lsan-desktop.supp" "$2/bin/"
+  chmod 755 "$2"
+  chmod -R a+rX "$2/bin"
+  [ "$(id -u)" -eq 0 ] && chown 65534:65534 "$2/out"
+  export LSAN_OPTIONS="suppressions=$2/bin/lsan-desktop.supp"
+}
+
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# wait_for SECONDS COMMAND...: polls every 0.1 s.
+wait_for() {
+  local deadline=$((SECONDS + $1))
+  until "${@:2}"; do
+    [ "$SECONDS" -ge "$deadline" ] && return 1
+    sleep 0.1
+  done
+}
+
+# saver_of PID: the launcher's child, the saver, if one runs.
+saver_of() { pgrep -P "$1" 2>/dev/null | head -n 1; }
+
+# all_gone_within MS PID...: every one has ended by then.
+all_gone_within() {
+  local deadline=$(($(now_ms) + $1)) pid
+  shift
+  for pid in "$@"; do
+    while kill -0 "$pid" 2>/dev/null && [ "$(ps -o stat= -p "$pid" 2>/dev/null | cut -c1)" != Z ]; do
+      [ "$(now_ms)" -ge "$deadline" ] && return 1
+      sleep 0.01
+    done
+  done
+}
+
+# Nanoseconds a process's threads have run (schedstat's first field, not sampled at ticks).
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%.0f", s }'; }
+rss_kb() { awk '/^VmRSS/ { print $2 }' "/proc/$1/status"; }
+
+# cpu_percent PID SECONDS: % of one core the process used over that many seconds from now.
+cpu_percent() {
+  local before after
+  before=$(cpu_ns "$1")
+  sleep "$2"
+  after=$(cpu_ns "$1")
+  awk -v d=$((after - before)) -v t="$2" 'BEGIN { printf "%.3f", d / t / 1e7 }'
+}
+
+# mutter_prefix: sets mutter_run to the command that runs a program in the mutter session below,
+# as uid 65534 when root, with a clean environment; each step execs the next, so $! is the
+# program's own pid.
+mutter_prefix() {
+  mutter_run=(env -i PATH=/usr/bin:/bin HOME="$mutter_work/out" XDG_RUNTIME_DIR="$mutter_work/out/run"
+    WAYLAND_DISPLAY=wayland-mm)
+  [ -s "$mutter_work/out/bus" ] && mutter_run+=(DBUS_SESSION_BUS_ADDRESS="$(cat "$mutter_work/out/bus")")
+  [ -n "${LSAN_OPTIONS:-}" ] && mutter_run+=(LSAN_OPTIONS="$LSAN_OPTIONS")
+  [ "$(id -u)" -eq 0 ] && mutter_run=(setpriv --reuid=65534 --regid=65534 --clear-groups "${mutter_run[@]}")
+}
+
+# mutter_idle_ms: the session's idle time as GNOME's monitor counts it; empty when it does not answer.
+mutter_idle_ms() {
+  mutter_prefix
+  "${mutter_run[@]}" dbus-send --session --print-reply --dest=org.gnome.Mutter.IdleMonitor \
+    /org/gnome/Mutter/IdleMonitor/Core org.gnome.Mutter.IdleMonitor.GetIdletime 2>/dev/null |
+    awk '/uint64/ { print $2 }'
+}
+
+# start_mutter WORK: headless mutter (a 1280x720 virtual monitor, Wayland socket wayland-mm) on a
+# session bus of its own, in WORK/out (from idle_copy_binary); its log is WORK/mutter.log. Sets
+# mutter_pid. Fails when its idle monitor has not answered within 20 s.
+start_mutter() {
+  mutter_work=$1
+  mkdir -p -m 700 "$1/out/run"
+  [ "$(id -u)" -eq 0 ] && chown 65534:65534 "$1/out/run"
+  mutter_prefix
+  "${mutter_run[@]}" dbus-run-session -- sh -c "echo \$\$ >'$1/out/mutter.pid'
+    echo \"\$DBUS_SESSION_BUS_ADDRESS\" >'$1/out/bus'
+    exec mutter --headless --virtual-monitor 1280x720 --wayland --no-x11 --wayland-display wayland-mm" \
+    >"$1/mutter.log" 2>&1 &
+  monitor_answers() { [ -S "$mutter_work/out/run/wayland-mm" ] && [ -n "$(mutter_idle_ms)" ]; }
+  wait_for 20 monitor_answers || return 1
+  mutter_pid=$(cat "$1/out/mutter.pid")
+}
+
+# check_traced_saver SOURCE DUE_MS: the checks of a session without screenshots, from the saver's
+# own trace, for the launcher (launcher, started, trace, work as the scripts set them) that was
+# started with --idle 2 and --trace: nothing until the saver is due, then a 1280x720 view
+# presenting frames, the source named, and SIGTERM ending the launcher and its saver together.
+check_traced_saver() {
+  local source=$1 due=$2 appeared_at=0 saver
+  quiet_until() { while [ "$(now_ms)" -lt "$((started + $1))" ]; do [ -e "$trace" ] && return 1; sleep 0.05; done; }
+  check "nothing starts before the session has been idle 2 s" quiet_until $((due - 300))
+  appeared() { [ -e "$trace" ] && appeared_at=$(now_ms); }
+  check "the saver starts about then" wait_for 10 appeared
+  echo "      the saver started $((appeared_at - started)) ms after the launcher"
+  check "... within 1.5 s of it being due" test $((appeared_at - started)) -le $((due + 1500))
+  presents() { grep -c '"event":"frame.presented","width":1280,"height":720' "$trace" 2>/dev/null; }
+  presenting() { [ "$(presents)" -ge 10 ]; }
+  check "then a 1280x720 view presents frames" wait_for 10 presenting
+  check "the launcher names its idle source" grep -q "idle source: $source" "$work/launcher.err"
+  saver=$(saver_of "$launcher")
+  check "the saver is the launcher's child" test -n "$saver"
+  kill -TERM "$launcher"
+  check "SIGTERM ends the launcher and the saver within 250 ms" all_gone_within 250 "$launcher" ${saver:+"$saver"}
+  wait "$launcher"
+  check "... and the launcher exits with 0" test $? -eq 0
+  launcher=""
+}
+
+# start_kwin WORK: KDE's compositor on a 1280x720 virtual framebuffer (Wayland socket wayland-kw)
+# with a session bus of its own, in WORK/out (from idle_copy_binary); its log is WORK/kwin.log.
+# Sets kwin_pid and kwin_run, the command that runs a program in that session (as uid 65534 when
+# root, $! its own pid). Fails when no socket appears within 20 s.
+start_kwin() {
+  local run=$1/out/run
+  mkdir -p -m 700 "$run"
+  [ "$(id -u)" -eq 0 ] && chown 65534:65534 "$run"
+  # Debian gives kwin_wayland a file capability, which a container without it may not exec; a
+  # copy has none.
+  cp "$(command -v kwin_wayland)" "$1/bin/kwin_wayland"
+  chmod 755 "$1/bin/kwin_wayland"
+  kwin_run=(env -i PATH=/usr/bin:/bin HOME="$1/out" XDG_RUNTIME_DIR="$run" LSAN_OPTIONS="${LSAN_OPTIONS:-}")
+  [ "$(id -u)" -eq 0 ] && kwin_run=(setpriv --reuid=65534 --regid=65534 --clear-groups "${kwin_run[@]}")
+  "${kwin_run[@]}" KWIN_COMPOSE=Q dbus-run-session -- sh -c "echo \$\$ >'$1/out/kwin.pid'
+    exec '$1/bin/kwin_wayland' --virtual --width 1280 --height 720 --socket wayland-kw \
+      --no-lockscreen --no-global-shortcuts --no-kactivities" >"$1/kwin.log" 2>&1 &
+  wait_for 20 test -S "$run/wayland-kw" || return 1
+  kwin_pid=$(cat "$1/out/kwin.pid")
+  kwin_run+=(WAYLAND_DISPLAY=wayland-kw)
+}
