@@ -37,7 +37,7 @@ class SdlBackend final : public PresentBackend {
     ScreenParts screen(std::size_t i) override { return screens_[i].parts(); }
 
     // SDL_WaitEventTimeout wakes for an event of the host's own type.
-    std::function<void()> wakeHook(const WakeFd&) override {
+    std::function<void()> wakeHook() override {
         return [type = SDL_RegisterEvents(1)] {
             SDL_Event event{};
             event.type = type;
@@ -49,7 +49,7 @@ class SdlBackend final : public PresentBackend {
         return settings_.windowLost && settings_.windowLost() ? Next::Quit : Next::Continue;
     }
 
-    Next wait(const WakeFd&, double seconds, bool) override {
+    Next wait(double seconds, bool) override {
         Next next = Next::Continue;
         SDL_Event event;
         if (SDL_WaitEventTimeout(&event, static_cast<int>(std::ceil(seconds * 1000.0)))) {

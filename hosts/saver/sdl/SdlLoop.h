@@ -4,7 +4,7 @@
 // display in full screen, or a window that a screen-saver daemon hands over.
 
 #include "Zibbles/ZibblesBounceView.h"
-#include "hosts/saver/PresentLoop.h"
+#include "hosts/common/PresentLoop.h"
 #include "platform/Compositor.h"
 #include "platform/sdl/CompositorTargetSdl2.h"
 

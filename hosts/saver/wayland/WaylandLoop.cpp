@@ -1,6 +1,7 @@
 #include "hosts/saver/wayland/WaylandLoop.h"
 
-#include "hosts/saver/LoopTiming.h"
+#include "hosts/common/LoopTiming.h"
+#include "hosts/saver/WakeFd.h"
 #include "hosts/saver/wayland/WaylandFramePacing.h"
 #include "hosts/saver/wayland/WaylandOutputViews.h"
 #include "hosts/saver/wayland/WaylandQuitRules.h"
@@ -17,7 +18,7 @@
 namespace zibbles::host {
 namespace {
 
-class WaylandBackend final : public PresentBackend {
+class WaylandBackend final : public PollingBackend {
   public:
     WaylandBackend(platform::WaylandConnection& connection, platform::MainQueue& queue,
                    std::vector<WaylandScreen>& screens, const WaylandLoopSettings& settings)
@@ -72,10 +73,10 @@ class WaylandBackend final : public PresentBackend {
     // While every surface awaits its callback, what else comes (a buffer's release) is handled
     // without waking the loop: it goes on once a callback fires, a post or a signal comes, or
     // the time is up.
-    Next wait(const WakeFd& wake, double seconds, bool) override {
+    Next wait(double seconds, bool) override {
         const double until = queue_.now() + secondsToWait(seconds);
         for (;;) {
-            const Woken woken = waitForEvents(wake, std::max(0.0, until - queue_.now()));
+            const Woken woken = waitForEvents(std::max(0.0, until - queue_.now()));
             if (woken == Woken::Lost) {
                 std::cerr << "zibbles: the connection to the Wayland compositor was lost\n";
                 return Next::Fail;
@@ -136,7 +137,7 @@ class WaylandBackend final : public PresentBackend {
 
     // Sends what is queued, sleeps until the compositor or the wake-up speaks, a signal comes or
     // the time is up, and dispatches what came.
-    Woken waitForEvents(const WakeFd& wake, double seconds) {
+    Woken waitForEvents(double seconds) {
         wl_display* display = connection_.display();
         while (wl_display_prepare_read(display) != 0)
             if (wl_display_dispatch_pending(display) < 0)
@@ -145,7 +146,7 @@ class WaylandBackend final : public PresentBackend {
             wl_display_cancel_read(display);
             return Woken::Lost;
         }
-        pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {wake.fd(), POLLIN, 0}};
+        pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {wake_.fd(), POLLIN, 0}};
         const int ready = poll(fds, 2, static_cast<int>(std::ceil(seconds * 1000.0)));
         if (ready > 0 && (fds[0].revents & POLLIN)) {
             if (wl_display_read_events(display) < 0)
@@ -155,7 +156,7 @@ class WaylandBackend final : public PresentBackend {
         }
         const bool posted = ready > 0 && (fds[1].revents & POLLIN);
         if (posted)
-            wake.drain();
+            wake_.drain();
         if (ready > 0 && (fds[0].revents & (POLLERR | POLLHUP)) && !(fds[0].revents & POLLIN))
             return Woken::Lost;
         if (wl_display_dispatch_pending(display) < 0)

@@ -5,7 +5,7 @@
 // surface presents when the compositor's frame callback says it is shown (WaylandFramePacing).
 
 #include "Zibbles/ZibblesBounceView.h"
-#include "hosts/saver/PresentLoop.h"
+#include "hosts/common/PresentLoop.h"
 #include "platform/Compositor.h"
 #include "platform/Screen.h"
 #include "platform/Trace.h"

@@ -3,7 +3,7 @@
 // Which Wayland input ends the saver: the same rules as the SDL loop's, plus the pointer's
 // slack, since a full-screen saver must not end on a jitter of the mouse.
 
-#include "hosts/saver/PresentLoop.h"
+#include "hosts/common/PresentLoop.h"
 #include "platform/wayland/WaylandInput.h"
 
 namespace zibbles::host {

@@ -7,7 +7,7 @@
 #include "Zibbles/LoadedZibble.h"
 #include "hosts/common/HostEnvironment.h"
 #include "hosts/common/HostOptions.h"
-#include "hosts/saver/PresentLoop.h"
+#include "hosts/common/PresentLoop.h"
 
 #include <csignal>
 #include <functional>

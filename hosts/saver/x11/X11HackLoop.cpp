@@ -1,6 +1,7 @@
 #include "hosts/saver/x11/X11HackLoop.h"
 
-#include "hosts/saver/LoopTiming.h"
+#include "hosts/common/LoopTiming.h"
+#include "hosts/saver/WakeFd.h"
 #include "hosts/saver/x11/X11Errors.h"
 #include "platform/x11/XftDpi.h"
 
@@ -119,7 +120,7 @@ void waitFor(const WakeFd& wake, Display* display, bool watchConnection, double 
 
 // The hack's one screen, presented on the clock's grid in whole-pixel steps, with a trace
 // event per present.
-class X11HackBackend final : public PresentBackend {
+class X11HackBackend final : public PollingBackend {
   public:
     X11HackBackend(HackScreen& screen, platform::Trace* trace) : screen_(screen), trace_(trace) {}
 
@@ -141,8 +142,8 @@ class X11HackBackend final : public PresentBackend {
     }
 
     // While moving, the tick reads the X events anyway: a completion then costs no wake-up.
-    Next wait(const WakeFd& wake, double seconds, bool moving) override {
-        waitFor(wake, screen_.window->display(), !moving, seconds);
+    Next wait(double seconds, bool moving) override {
+        waitFor(wake_, screen_.window->display(), !moving, seconds);
         return Next::Continue;
     }
 

@@ -14,7 +14,7 @@
 
 #include "hosts/common/HostOptions.h"
 #include "hosts/saver/HackOptions.h"
-#include "hosts/saver/PresentLoop.h"
+#include "hosts/common/PresentLoop.h"
 #include "platform/Trace.h"
 #include "platform/x11/CompositorTargetX11Shm.h"
 

@@ -38,21 +38,6 @@ struct LoopResult {
     double seconds = 0.0;              // from the first frame to the stop
 };
 
-// An eventfd that wakes a backend's wait from any thread: the main queue's posts write to it.
-class WakeFd {
-  public:
-    WakeFd();
-    ~WakeFd();
-    WakeFd(const WakeFd&) = delete;
-    WakeFd& operator=(const WakeFd&) = delete;
-    int fd() const { return fd_; }
-    void post() const; // any thread
-    void drain() const;
-
-  private:
-    int fd_;
-};
-
 // One view on one screen, as the loop draws it.
 struct ScreenParts {
     ZibblesBounceView& view;
@@ -87,10 +72,9 @@ class PresentBackend {
     virtual std::size_t screenCount() const = 0;
     virtual ScreenParts screen(std::size_t index) = 0;
 
-    // What a post does to wake the wait: by default it writes to the loop's descriptor.
-    virtual std::function<void()> wakeHook(const WakeFd& wake) {
-        return [&wake] { wake.post(); };
-    }
+    // What a post to the main queue does, from any thread, to wake the wait. It is not called
+    // once the loop has ended.
+    virtual std::function<void()> wakeHook() = 0;
     // Before each frame: what came since the last wait (a new size, the window's end).
     virtual Next beforeFrame() { return Next::Continue; }
     // When the frame after the one just drawn at now is due. By default the next grid point one
@@ -103,7 +87,7 @@ class PresentBackend {
     virtual void afterFrame() {}
     // Sleeps at most seconds, until input, the compositor, the X server or wake speaks, and
     // handles what came.
-    virtual Next wait(const WakeFd& wake, double seconds, bool moving) = 0;
+    virtual Next wait(double seconds, bool moving) = 0;
 };
 
 // Main thread only. Runs until the backend asks to quit or fails (kExitFailed) or quitFlag

@@ -1,30 +1,11 @@
-#include "hosts/saver/PresentLoop.h"
+#include "hosts/common/PresentLoop.h"
 
 #include "hosts/common/ExitCodes.h"
-#include "hosts/saver/LoopTiming.h"
+#include "hosts/common/LoopTiming.h"
 
 #include <algorithm>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 namespace zibbles::host {
-
-WakeFd::WakeFd() : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
-
-WakeFd::~WakeFd() {
-    if (fd_ >= 0)
-        close(fd_);
-}
-
-void WakeFd::post() const {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto written = write(fd_, &one, sizeof one);
-}
-
-void WakeFd::drain() const {
-    std::uint64_t count = 0;
-    [[maybe_unused]] const auto read = ::read(fd_, &count, sizeof count);
-}
 
 double PresentBackend::frameAfter(const FrameGrid& grid, double planned, double now, bool) {
     return host::frameAfter(planned, now, grid.interval);
@@ -65,9 +46,9 @@ void forEachView(PresentBackend& backend, void (ZibblesBounceView::*verb)()) {
 
 LoopResult runPresentLoop(platform::MainQueue& queue, PresentBackend& backend, double refreshRate,
                           Redraw redraw, const volatile std::sig_atomic_t& quitFlag) {
-    // The hook may refer to wake: the queue guarantees no call of it once it is cleared below.
-    WakeFd wake;
-    queue.setWakeHook(backend.wakeHook(wake));
+    // The hook may refer to the backend: the queue guarantees no call of it once it is cleared
+    // below.
+    queue.setWakeHook(backend.wakeHook());
     forEachView(backend, &ZibblesBounceView::startAnimation);
 
     LoopResult result;
@@ -89,7 +70,7 @@ LoopResult runPresentLoop(platform::MainQueue& queue, PresentBackend& backend, d
             nextFrame = backend.frameAfter(grid, nextFrame, now, moving);
         }
         backend.afterFrame();
-        next = backend.wait(wake, secondsBeforeNextWake(queue, moving, nextFrame), moving);
+        next = backend.wait(secondsBeforeNextWake(queue, moving, nextFrame), moving);
     }
 
     forEachView(backend, &ZibblesBounceView::stopAnimation);
