@@ -295,4 +295,8 @@ std::shared_ptr<HttpSession> makeCurlSession(std::shared_ptr<Trace> trace) {
     return std::make_shared<CurlSession>(std::move(trace));
 }
 
+std::shared_ptr<HttpSession> makeSystemSession(std::shared_ptr<Trace> trace) {
+    return makeCurlSession(std::move(trace));
+}
+
 } // namespace zibbles::platform
