@@ -1,0 +1,343 @@
+#include "platform/win32/HttpWinHttpTransfer.h"
+
+#include "platform/win32/HttpContentDecoder.h"
+#include "platform/win32/TextWin32.h"
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace zibbles::platform {
+
+namespace {
+
+constexpr double defaultTimeoutSeconds = 60.0;
+constexpr DWORD maxRedirects = 10;
+// WinHTTP's own timeouts are only a backstop that ends a worker stuck on a silent server: the
+// session times a transfer out itself, and WinHTTP's timeouts and codes differ between its
+// implementations (one ignores the receive timeout, another reports it as a socket error).
+constexpr double backstopExtraSeconds = 5.0;
+constexpr DWORD readChunkBytes = 64 * 1024;
+
+HttpError errorOf(HttpErrorCode code, std::string detail) {
+    return HttpError{static_cast<long>(code), std::move(detail)};
+}
+
+bool isToken(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte > 0x20 && byte < 0x7f && c != ':' && c != '(' && c != ')' && c != ',' &&
+               c != '"' && c != ';' && c != '/' && c != '[' && c != ']' && c != '{' && c != '}';
+    });
+}
+
+// A line break or a control character would let a caller's text start a header of its own.
+bool isUnsafeInHeader(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && c != '\t') || byte == 0x7f;
+    });
+}
+
+// WinHTTP's own words for its error, from its message table.
+std::string winHttpText(DWORD code) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
+            FORMAT_MESSAGE_IGNORE_INSERTS,
+        GetModuleHandleW(L"winhttp.dll"), code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string words = length && text ? utf8FromWide({text, length}) : std::string();
+    if (text)
+        LocalFree(text);
+    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ' ||
+                              words.back() == '.'))
+        words.pop_back();
+    return "WinHTTP error " + std::to_string(code) + (words.empty() ? "" : ": " + words);
+}
+
+// Each pair accepts what Windows documents and what Wine answers for the same failure.
+HttpErrorCode codeForWinHttp(DWORD code, bool https) {
+    switch (code) {
+    case ERROR_WINHTTP_TIMEOUT: // 12002, as documented
+    case WSAETIMEDOUT:          // 10060, as Wine reports its receive timeout
+        return HttpErrorCode::TimedOut;
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+        return HttpErrorCode::CannotFindHost;
+    case ERROR_WINHTTP_CANNOT_CONNECT:
+    case WSAECONNREFUSED:
+        return HttpErrorCode::CannotConnect;
+    case ERROR_WINHTTP_INVALID_URL:
+    case ERROR_WINHTTP_UNRECOGNIZED_SCHEME:
+        return HttpErrorCode::BadURL;
+    case ERROR_WINHTTP_SECURE_FAILURE:       // 12175, Windows
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR: // 12157, Wine, for the same untrusted peer
+    case ERROR_WINHTTP_SECURE_INVALID_CA:
+    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+    case ERROR_WINHTTP_SECURE_INVALID_CERT:
+    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+    case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
+        return HttpErrorCode::ServerCertificateUntrusted;
+    case ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED:
+        return HttpErrorCode::SecureConnectionFailed;
+    case ERROR_WINHTTP_CONNECTION_ERROR:
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
+    case ERROR_WINHTTP_HEADER_SIZE_OVERFLOW:
+    case WSAECONNRESET:
+    case WSAECONNABORTED:
+        return HttpErrorCode::NetworkConnectionLost;
+    case ERROR_WINHTTP_REDIRECT_FAILED:
+        // WinHTTP gives one code for a refused https-to-http step and for too many steps.
+        return https ? HttpErrorCode::AppTransportSecurityRequiresSecureConnection
+                     : HttpErrorCode::HTTPTooManyRedirects;
+    case ERROR_WINHTTP_OPERATION_CANCELLED:
+    case ERROR_INVALID_HANDLE:
+        return HttpErrorCode::Cancelled;
+    default:
+        return HttpErrorCode::Unknown;
+    }
+}
+
+// The header fields of a raw "status line CRLF name: value CRLF ... CRLF" block, in order.
+std::vector<std::pair<std::string, std::string>> parseHeaderBlock(const std::string& block) {
+    std::vector<std::pair<std::string, std::string>> fields;
+    std::size_t start = block.find("\r\n");
+    while (start != std::string::npos && start + 2 < block.size()) {
+        start += 2;
+        const std::size_t end = block.find("\r\n", start);
+        const std::string line =
+            block.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const auto colon = line.find(':');
+        if (colon != std::string::npos && colon > 0) {
+            std::string value = line.substr(colon + 1);
+            value.erase(0, value.find_first_not_of(" \t"));
+            value.erase(value.find_last_not_of(" \t") + 1);
+            fields.emplace_back(line.substr(0, colon), value);
+        }
+        start = end;
+    }
+    return fields;
+}
+
+bool isHttps(const std::string& url) {
+    return url.size() >= 6 &&
+           std::equal(url.begin(), url.begin() + 6,
+                      "https:", [](char a, char b) { return std::tolower(a) == b; });
+}
+
+} // namespace
+
+struct WinHttpTransfer::Handles {
+    HINTERNET connect = nullptr;
+    HINTERNET request = nullptr;
+
+    void close() {
+        if (request)
+            WinHttpCloseHandle(request);
+        if (connect)
+            WinHttpCloseHandle(connect);
+        request = connect = nullptr;
+    }
+};
+
+WinHttpTransfer::WinHttpTransfer(HttpRequest request, HttpCompletion completion)
+    : request_(std::move(request)), completion_(std::move(completion)),
+      started_(std::chrono::steady_clock::now()),
+      lastActivity_(started_.time_since_epoch().count()) {
+    const double t = request_.timeoutInterval;
+    // As the platform this imitates does, a timeout that is not a positive number means the
+    // default rather than "never".
+    timeoutSeconds_ = std::isfinite(t) && t > 0.0 ? t : defaultTimeoutSeconds;
+}
+
+WinHttpTransfer::~WinHttpTransfer() {
+    abandon();
+}
+
+void WinHttpTransfer::touch() {
+    lastActivity_ = std::chrono::steady_clock::now().time_since_epoch().count();
+}
+
+SteadyTime WinHttpTransfer::idleDeadline() const {
+    const SteadyTime last{SteadyTime::duration(lastActivity_.load())};
+    const auto timeout = std::chrono::duration<double>(timeoutSeconds_);
+    return last + std::chrono::duration_cast<SteadyTime::duration>(timeout);
+}
+
+double WinHttpTransfer::millisecondsSinceStart() const {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started_)
+        .count();
+}
+
+void WinHttpTransfer::abandon() {
+    abandoned_ = true;
+    std::lock_guard lock(handlesMutex_);
+    if (handles_)
+        handles_->close();
+}
+
+void WinHttpTransfer::complete(TransferOutcome outcome) {
+    if (completed_.exchange(true))
+        return;
+    HttpCompletion completion = std::move(completion_);
+    completion_ = nullptr;
+    if (completion)
+        completion(std::move(outcome.body), std::move(outcome.response), std::move(outcome.error));
+}
+
+TransferOutcome WinHttpTransfer::perform(void* session) {
+    touch();
+    if (request_.url.find('\0') != std::string::npos || !isValidURL(request_.url))
+        return failure(HttpErrorCode::BadURL, "not a URL: " + request_.url);
+    if (!isToken(request_.method))
+        return failure(HttpErrorCode::Unknown, "not an HTTP method: " + request_.method);
+    for (const auto& [name, value] : request_.headers)
+        if (!isToken(name) || isUnsafeInHeader(value))
+            return failure(HttpErrorCode::Unknown, "unsafe header: " + name);
+    const std::wstring url = wideFromUtf8(request_.url);
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength =
+        static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts))
+        return lastFailure();
+    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    std::wstring path(parts.lpszUrlPath, parts.dwUrlPathLength);
+    path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (path.empty())
+        path = L"/";
+    const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+
+    HINTERNET request = nullptr;
+    {
+        std::lock_guard lock(handlesMutex_);
+        if (abandoned())
+            return failure(HttpErrorCode::Cancelled, "cancelled");
+        handles_ = std::make_unique<Handles>();
+        handles_->connect =
+            WinHttpConnect(static_cast<HINTERNET>(session), host.c_str(), parts.nPort, 0);
+        if (handles_->connect)
+            handles_->request = WinHttpOpenRequest(
+                handles_->connect, wideFromUtf8(request_.method).c_str(), path.c_str(), nullptr,
+                WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0);
+        request = handles_->request;
+    }
+    TransferOutcome outcome = request ? exchange(request) : lastFailure();
+    std::lock_guard lock(handlesMutex_);
+    if (handles_)
+        handles_->close();
+    return outcome;
+}
+
+TransferOutcome WinHttpTransfer::failure(HttpErrorCode code, std::string detail) const {
+    return {std::nullopt, std::nullopt, errorOf(code, std::move(detail))};
+}
+
+TransferOutcome WinHttpTransfer::lastFailure() const {
+    const DWORD code = GetLastError();
+    if (abandoned())
+        return failure(HttpErrorCode::Cancelled, "cancelled");
+    return failure(codeForWinHttp(code, isHttps(request_.url)), winHttpText(code));
+}
+
+void WinHttpTransfer::configure(void* handle) const {
+    const auto request = static_cast<HINTERNET>(handle);
+    const int backstop = static_cast<int>(
+        std::min(std::ceil((timeoutSeconds_ + backstopExtraSeconds) * 1000.0), 2.0e9));
+    WinHttpSetTimeouts(request, backstop, backstop, backstop, backstop);
+    DWORD value = static_cast<DWORD>(backstop);
+    WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &value, sizeof value);
+    value = maxRedirects;
+    WinHttpSetOption(request, WINHTTP_OPTION_MAX_HTTP_AUTOMATIC_REDIRECTS, &value, sizeof value);
+    // What went out encrypted must never be sent on in the clear.
+    value = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
+    WinHttpSetOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &value, sizeof value);
+    // No security flags are ever set: a peer that cannot be verified fails the request.
+}
+
+// Worker thread. abandon() may close the handle at any moment, after which every call fails.
+TransferOutcome WinHttpTransfer::exchange(void* handle) {
+    const auto request = static_cast<HINTERNET>(handle);
+    configure(request);
+    std::string headers;
+    for (const auto& [name, value] : request_.headers)
+        headers += name + ": " + value + "\r\n";
+    // The session decodes these two itself (HttpContentDecoder.h).
+    headers += "Accept-Encoding: gzip, deflate\r\n";
+    const std::wstring wideHeaders = wideFromUtf8(headers);
+    if (!WinHttpAddRequestHeaders(request, wideHeaders.c_str(),
+                                  static_cast<DWORD>(wideHeaders.size()),
+                                  WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE))
+        return lastFailure();
+    const auto bodySize = static_cast<DWORD>(request_.body.size());
+    void* body = request_.body.empty() ? WINHTTP_NO_REQUEST_DATA : request_.body.data();
+    if (abandoned() ||
+        !WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, body, bodySize, bodySize, 0))
+        return lastFailure();
+    touch();
+    if (abandoned() || !WinHttpReceiveResponse(request, nullptr))
+        return lastFailure();
+    touch();
+    return readAnswer(request);
+}
+
+TransferOutcome WinHttpTransfer::readAnswer(void* handle) {
+    const auto request = static_cast<HINTERNET>(handle);
+    HttpResponse response;
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
+        return lastFailure();
+    response.statusCode = static_cast<long>(status);
+    size = 0;
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                        nullptr, &size, WINHTTP_NO_HEADER_INDEX);
+    if (size > 0) {
+        std::wstring raw(size / sizeof(wchar_t) + 1, L'\0');
+        if (WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF,
+                                WINHTTP_HEADER_NAME_BY_INDEX, raw.data(), &size,
+                                WINHTTP_NO_HEADER_INDEX)) {
+            raw.resize(size / sizeof(wchar_t));
+            response.allHeaderFields = parseHeaderBlock(utf8FromWide(raw));
+        }
+    }
+    const auto encoding = response.valueForHTTPHeaderField("Content-Encoding");
+    auto decoder = HttpContentDecoder::forEncoding(encoding.value_or(""));
+    if (decoder) // what the caller reads is the decoded body, as if it had come so
+        std::erase_if(response.allHeaderFields, [](const auto& field) {
+            return field.first.size() == 16 &&
+                   _stricmp(field.first.c_str(), "Content-Encoding") == 0;
+        });
+
+    std::string body;
+    std::vector<char> chunk(readChunkBytes);
+    for (;;) {
+        DWORD read = 0;
+        if (abandoned() || !WinHttpReadData(request, chunk.data(), readChunkBytes, &read))
+            return lastFailure();
+        if (read == 0)
+            break;
+        touch();
+        const std::string_view bytes(chunk.data(), read);
+        if (decoder) {
+            if (auto error = decoder->decode(bytes, body, HttpSession::maxBodyBytes))
+                return failure(error->tooLarge ? HttpErrorCode::ResponseTooLarge
+                                               : HttpErrorCode::NetworkConnectionLost,
+                               std::move(error->words));
+        } else if (bytes.size() > HttpSession::maxBodyBytes - body.size()) {
+            return failure(HttpErrorCode::ResponseTooLarge, "the body is larger than 16 MiB");
+        } else {
+            body.append(bytes);
+        }
+    }
+    if (decoder)
+        if (auto error = decoder->finish())
+            return failure(HttpErrorCode::NetworkConnectionLost, std::move(error->words));
+    return {std::move(body), std::move(response), std::nullopt};
+}
+
+} // namespace zibbles::platform
