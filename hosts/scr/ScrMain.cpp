@@ -32,6 +32,8 @@
 
 #include <shellapi.h>
 
+#include <cstdio>
+
 namespace {
 
 using namespace zibbles;
@@ -100,11 +102,14 @@ std::vector<std::unique_ptr<ScrWindow>> makeWindows(const ScrCommand& command, s
 }
 
 void traceView(platform::Trace* trace, SIZE pixels, double scale, bool preview) {
-    if (trace)
-        trace->record("view.made", "\"width\":" + std::to_string(pixels.cx) +
-                                       ",\"height\":" + std::to_string(pixels.cy) +
-                                       ",\"scale\":" + std::to_string(scale) +
-                                       ",\"preview\":" + (preview ? "true" : "false"));
+    if (!trace)
+        return;
+    char fields[160];
+    std::snprintf(fields, sizeof fields,
+                  "\"width\":%ld,\"height\":%ld,\"scale\":%.10g,\"preview\":%s",
+                  static_cast<long>(pixels.cx), static_cast<long>(pixels.cy), scale,
+                  preview ? "true" : "false");
+    trace->record("view.made", fields);
 }
 
 std::optional<ScrScreen> makeScreen(std::unique_ptr<ScrWindow> window,

@@ -11,7 +11,8 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # wine_build_dir: the build tree of the Windows build, from a folder inside it.
 wine_build_dir() {
-  local dir=${1:-$PWD}
+  local dir
+  dir=$(realpath -m "${1:-$PWD}")
   while [[ $dir != / && ! -f $dir/CMakeCache.txt ]]; do dir=$(dirname "$dir"); done
   [[ -f $dir/CMakeCache.txt ]] || return 1
   echo "$dir"
@@ -86,4 +87,23 @@ wine_path() {
   local absolute
   absolute=$(realpath -m "$1")
   echo "Z:${absolute//\//\\}"
+}
+
+# wine_wait_for SECONDS COMMAND...: polls every 0.1 s until the command succeeds or time is up.
+wine_wait_for() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.1
+  done
+}
+
+# wine_ended_within SECONDS PID: the background program has ended within that time; its exit
+# status is then in wine_status.
+wine_ended_within() {
+  local pid=$2
+  wine_wait_for "$1" eval "! kill -0 $pid 2>/dev/null" || return 1
+  wine_status=0
+  wait "$pid" || wine_status=$?
 }
