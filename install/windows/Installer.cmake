@@ -6,7 +6,7 @@ set(ZIBBLES_SIGN_KEY "" CACHE FILEPATH "Private key (PEM) of ZIBBLES_SIGN_CERT")
 find_program(ZIBBLES_MAKENSIS makensis)
 find_program(ZIBBLES_OSSLSIGNCODE osslsigncode)
 
-set(_zibbles_sign "")
+set(_zibbles_signing "")
 if(ZIBBLES_SIGN_CERT OR ZIBBLES_SIGN_KEY)
   if(NOT EXISTS "${ZIBBLES_SIGN_CERT}" OR NOT EXISTS "${ZIBBLES_SIGN_KEY}")
     message(FATAL_ERROR "Signing needs both ZIBBLES_SIGN_CERT and ZIBBLES_SIGN_KEY, as files")
@@ -14,9 +14,11 @@ if(ZIBBLES_SIGN_CERT OR ZIBBLES_SIGN_KEY)
   if(NOT ZIBBLES_OSSLSIGNCODE)
     message(FATAL_ERROR "Signing needs osslsigncode (scripts/install-deps)")
   endif()
-  set(_zibbles_sign ${PROJECT_SOURCE_DIR}/install/windows/sign.sh ${ZIBBLES_SIGN_CERT} ${ZIBBLES_SIGN_KEY})
+  set(_zibbles_signing ${ZIBBLES_SIGN_CERT} ${ZIBBLES_SIGN_KEY})
   # The saver is signed as it is linked, before the installer takes it in.
-  add_custom_command(TARGET zibbles-scr POST_BUILD COMMAND ${_zibbles_sign} $<TARGET_FILE:zibbles-scr>
+  add_custom_command(TARGET zibbles-scr POST_BUILD
+                     COMMAND ${PROJECT_SOURCE_DIR}/install/windows/sign.sh ${_zibbles_signing}
+                             $<TARGET_FILE:zibbles-scr>
                      VERBATIM)
 endif()
 
@@ -25,16 +27,12 @@ if(NOT ZIBBLES_MAKENSIS)
   return()
 endif()
 set(ZIBBLES_INSTALLER ${PROJECT_BINARY_DIR}/zibbles-setup-${PROJECT_VERSION}.exe)
-set(_zibbles_nsis_defines -DVERSION=${PROJECT_VERSION} -DSCR=$<TARGET_FILE:zibbles-scr>
-    -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE -DOUTFILE=${ZIBBLES_INSTALLER})
-if(_zibbles_sign)
-  list(JOIN _zibbles_sign " " _zibbles_sign_command)
-  list(APPEND _zibbles_nsis_defines "-DSIGN=${_zibbles_sign_command}")
-endif()
 add_custom_command(OUTPUT ${ZIBBLES_INSTALLER}
-                   COMMAND ${ZIBBLES_MAKENSIS} -V2 -NOCD ${_zibbles_nsis_defines}
-                           ${PROJECT_SOURCE_DIR}/install/windows/zibbles.nsi
+                   COMMAND ${PROJECT_SOURCE_DIR}/install/windows/make-installer.sh ${PROJECT_VERSION}
+                           $<TARGET_FILE:zibbles-scr> ${PROJECT_SOURCE_DIR}/LICENSE ${ZIBBLES_INSTALLER}
+                           ${_zibbles_signing}
                    DEPENDS zibbles-scr ${PROJECT_SOURCE_DIR}/install/windows/zibbles.nsi
-                           ${PROJECT_SOURCE_DIR}/LICENSE
+                           ${PROJECT_SOURCE_DIR}/install/windows/make-installer.sh
+                           ${PROJECT_SOURCE_DIR}/install/windows/sign.sh ${PROJECT_SOURCE_DIR}/LICENSE
                    COMMENT "Packing the installer" VERBATIM)
 add_custom_target(installer ALL DEPENDS ${ZIBBLES_INSTALLER})

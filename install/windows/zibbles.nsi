@@ -129,4 +129,12 @@ Section "Uninstall"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+
+  ; NSIS runs the uninstaller from a copy of itself in %TEMP% and marks the copy's folder, then the
+  ; copy, to go at the next start: the folder, first, is not empty yet and stays. Marking them
+  ; again, the copy first, leaves nothing behind.
+  ${If} $EXEDIR != $INSTDIR
+    Delete /REBOOTOK "$EXEPATH"
+    RMDir /REBOOTOK "$EXEDIR"
+  ${EndIf}
 SectionEnd
