@@ -122,6 +122,36 @@ std::vector<std::pair<std::string, std::string>> parseHeaderBlock(const std::str
     return fields;
 }
 
+// The Content-Length of an answer that has a body, if it gave one.
+std::optional<std::uint64_t> announcedLength(const HttpResponse& response) {
+    if (response.statusCode == 204 || response.statusCode == 304 ||
+        (response.statusCode >= 100 && response.statusCode < 200))
+        return std::nullopt;
+    const auto text = response.valueForHTTPHeaderField("Content-Length");
+    if (!text || text->empty() || text->find_first_not_of("0123456789") != std::string::npos ||
+        text->size() > 18)
+        return std::nullopt;
+    return std::stoull(*text);
+}
+
+// location resolved against the URL it came from (absolute, scheme-relative, absolute path or
+// relative path); its fragment left out.
+std::string resolveLocation(const std::string& base, std::string location) {
+    location = location.substr(0, location.find('#'));
+    if (location.find("://") != std::string::npos)
+        return location;
+    const auto schemeEnd = base.find("://");
+    if (location.rfind("//", 0) == 0)
+        return base.substr(0, schemeEnd + 1) + location;
+    const auto pathStart = base.find_first_of("/?#", schemeEnd + 3);
+    const std::string origin = base.substr(0, pathStart);
+    if (location.rfind('/', 0) == 0)
+        return origin + location;
+    std::string path = pathStart == std::string::npos ? "/" : base.substr(pathStart);
+    path = path.substr(0, path.find_first_of("?#"));
+    return origin + path.substr(0, path.rfind('/') + 1) + location;
+}
+
 bool isHttps(const std::string& url) {
     return url.size() >= 6 &&
            std::equal(url.begin(), url.begin() + 6,
@@ -129,6 +159,23 @@ bool isHttps(const std::string& url) {
 }
 
 } // namespace
+
+// 307 and 308 keep the method and the body; 301, 302 and 303 turn a POST into a GET without a
+// body, as browsers do (303 any method but HEAD).
+std::optional<WinHttpTransfer::Hop> WinHttpTransfer::redirectOf(const Hop& hop, long status,
+                                                                const std::string& location) {
+    if (location.empty() ||
+        (status != 301 && status != 302 && status != 303 && status != 307 && status != 308))
+        return std::nullopt;
+    Hop next{resolveLocation(hop.url, location), hop.method, hop.body};
+    const bool toGet = (status == 303 && hop.method != "HEAD") ||
+                       ((status == 301 || status == 302) && hop.method == "POST");
+    if (toGet) {
+        next.method = "GET";
+        next.body.clear();
+    }
+    return next;
+}
 
 struct WinHttpTransfer::Handles {
     HINTERNET connect = nullptr;
@@ -197,7 +244,28 @@ TransferOutcome WinHttpTransfer::perform(void* session) {
     for (const auto& [name, value] : request_.headers)
         if (!isToken(name) || isUnsafeInHeader(value))
             return failure(HttpErrorCode::Unknown, "unsafe header: " + name);
-    const std::wstring url = wideFromUtf8(request_.url);
+    Hop hop{request_.url, request_.method, request_.body};
+    for (long redirects = 0;; ++redirects) {
+        std::optional<Hop> next;
+        TransferOutcome outcome = performHop(session, hop, next);
+        if (!next)
+            return outcome;
+        if (redirects == static_cast<long>(maxRedirects))
+            return failure(HttpErrorCode::HTTPTooManyRedirects,
+                           "more than 10 redirects, the last to " + next->url);
+        if (isHttps(hop.url) && !isHttps(next->url))
+            return failure(HttpErrorCode::AppTransportSecurityRequiresSecureConnection,
+                           "redirected to " + next->url);
+        if (!isValidURL(next->url))
+            return failure(HttpErrorCode::BadURL, "redirected to " + next->url);
+        hop = std::move(*next);
+    }
+}
+
+// Worker thread. One request and its answer; a redirect leaves the next hop in next instead.
+TransferOutcome WinHttpTransfer::performHop(void* session, const Hop& hop,
+                                            std::optional<Hop>& next) {
+    const std::wstring url = wideFromUtf8(hop.url);
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
     parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength =
@@ -221,11 +289,11 @@ TransferOutcome WinHttpTransfer::perform(void* session) {
             WinHttpConnect(static_cast<HINTERNET>(session), host.c_str(), parts.nPort, 0);
         if (handles_->connect)
             handles_->request = WinHttpOpenRequest(
-                handles_->connect, wideFromUtf8(request_.method).c_str(), path.c_str(), nullptr,
+                handles_->connect, wideFromUtf8(hop.method).c_str(), path.c_str(), nullptr,
                 WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0);
         request = handles_->request;
     }
-    TransferOutcome outcome = request ? exchange(request) : lastFailure();
+    TransferOutcome outcome = request ? exchange(request, hop, next) : lastFailure();
     std::lock_guard lock(handlesMutex_);
     if (handles_)
         handles_->close();
@@ -250,16 +318,17 @@ void WinHttpTransfer::configure(void* handle) const {
     WinHttpSetTimeouts(request, backstop, backstop, backstop, backstop);
     DWORD value = static_cast<DWORD>(backstop);
     WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &value, sizeof value);
-    value = maxRedirects;
-    WinHttpSetOption(request, WINHTTP_OPTION_MAX_HTTP_AUTOMATIC_REDIRECTS, &value, sizeof value);
-    // What went out encrypted must never be sent on in the clear.
-    value = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
+    // Redirects are followed here, hop by hop (perform): WinHTTP's own following differs between
+    // its implementations (one hands a 303 after a POST back instead of following it).
+    value = WINHTTP_DISABLE_REDIRECTS;
+    WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &value, sizeof value);
+    value = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
     WinHttpSetOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &value, sizeof value);
     // No security flags are ever set: a peer that cannot be verified fails the request.
 }
 
 // Worker thread. abandon() may close the handle at any moment, after which every call fails.
-TransferOutcome WinHttpTransfer::exchange(void* handle) {
+TransferOutcome WinHttpTransfer::exchange(void* handle, const Hop& hop, std::optional<Hop>& next) {
     const auto request = static_cast<HINTERNET>(handle);
     configure(request);
     std::string headers;
@@ -272,8 +341,8 @@ TransferOutcome WinHttpTransfer::exchange(void* handle) {
                                   static_cast<DWORD>(wideHeaders.size()),
                                   WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE))
         return lastFailure();
-    const auto bodySize = static_cast<DWORD>(request_.body.size());
-    void* body = request_.body.empty() ? WINHTTP_NO_REQUEST_DATA : request_.body.data();
+    const auto bodySize = static_cast<DWORD>(hop.body.size());
+    void* body = hop.body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(hop.body.data());
     if (abandoned() ||
         !WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, body, bodySize, bodySize, 0))
         return lastFailure();
@@ -281,10 +350,11 @@ TransferOutcome WinHttpTransfer::exchange(void* handle) {
     if (abandoned() || !WinHttpReceiveResponse(request, nullptr))
         return lastFailure();
     touch();
-    return readAnswer(request);
+    return readAnswer(request, hop, next);
 }
 
-TransferOutcome WinHttpTransfer::readAnswer(void* handle) {
+TransferOutcome WinHttpTransfer::readAnswer(void* handle, const Hop& hop,
+                                            std::optional<Hop>& next) {
     const auto request = static_cast<HINTERNET>(handle);
     HttpResponse response;
     DWORD status = 0;
@@ -305,6 +375,11 @@ TransferOutcome WinHttpTransfer::readAnswer(void* handle) {
             response.allHeaderFields = parseHeaderBlock(utf8FromWide(raw));
         }
     }
+    if (const auto location = response.valueForHTTPHeaderField("Location")) {
+        next = redirectOf(hop, response.statusCode, *location);
+        if (next)
+            return {};
+    }
     const auto encoding = response.valueForHTTPHeaderField("Content-Encoding");
     auto decoder = HttpContentDecoder::forEncoding(encoding.value_or(""));
     if (decoder) // what the caller reads is the decoded body, as if it had come so
@@ -315,6 +390,7 @@ TransferOutcome WinHttpTransfer::readAnswer(void* handle) {
 
     std::string body;
     std::vector<char> chunk(readChunkBytes);
+    std::uint64_t wireBytes = 0;
     for (;;) {
         DWORD read = 0;
         if (abandoned() || !WinHttpReadData(request, chunk.data(), readChunkBytes, &read))
@@ -322,6 +398,7 @@ TransferOutcome WinHttpTransfer::readAnswer(void* handle) {
         if (read == 0)
             break;
         touch();
+        wireBytes += read;
         const std::string_view bytes(chunk.data(), read);
         if (decoder) {
             if (auto error = decoder->decode(bytes, body, HttpSession::maxBodyBytes))
@@ -334,6 +411,13 @@ TransferOutcome WinHttpTransfer::readAnswer(void* handle) {
             body.append(bytes);
         }
     }
+    // Some implementations end the read quietly when the server closes early: the announced
+    // length tells a whole body from a cut one.
+    if (const auto length = announcedLength(response);
+        length && hop.method != "HEAD" && wireBytes < *length)
+        return failure(HttpErrorCode::NetworkConnectionLost,
+                       "the connection closed after " + std::to_string(wireBytes) + " of " +
+                           std::to_string(*length) + " bytes of the body");
     if (decoder)
         if (auto error = decoder->finish())
             return failure(HttpErrorCode::NetworkConnectionLost, std::move(error->words));

@@ -55,10 +55,18 @@ class WinHttpTransfer {
 
   private:
     struct Handles;
+    // One request of the transfer: the first, or one a redirect asked for.
+    struct Hop {
+        std::string url;
+        std::string method;
+        std::string body;
+    };
+    static std::optional<Hop> redirectOf(const Hop& hop, long status, const std::string& location);
     // Worker thread; handles are WinHTTP's HINTERNET.
+    TransferOutcome performHop(void* session, const Hop& hop, std::optional<Hop>& next);
     void configure(void* request) const;
-    TransferOutcome exchange(void* request);
-    TransferOutcome readAnswer(void* request);
+    TransferOutcome exchange(void* request, const Hop& hop, std::optional<Hop>& next);
+    TransferOutcome readAnswer(void* request, const Hop& hop, std::optional<Hop>& next);
     TransferOutcome failure(HttpErrorCode code, std::string detail) const;
     // The failure GetLastError names, or Cancelled after abandon().
     TransferOutcome lastFailure() const;
