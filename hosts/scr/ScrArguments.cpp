@@ -75,10 +75,9 @@ ScrParse parseScrArguments(const std::vector<std::string>& arguments) {
         std::optional<std::string> handle;
         if (argument.size() > 2)
             handle = argument.substr(3);
-        else if ((letter == 'p' || letter == 'c') && i + 1 < arguments.size() &&
-                 looksLikeHandle(arguments[i + 1]))
+        else if (letter != 's' && i + 1 < arguments.size() && looksLikeHandle(arguments[i + 1]))
             handle = arguments[++i];
-        if (handle && (letter == 's' || letter == 'a'))
+        if (handle && letter == 's')
             return {std::nullopt, "'" + argument + "' takes no window handle"};
         if (handle) {
             command.window = parseHandle(*handle);

@@ -2,7 +2,8 @@
 
 // The command line of zibbles.scr, read as Windows writes it for a screen saver: /s (full
 // screen), /p HWND (the preview, inside that window), /c or /c:HWND (the settings dialog, owned
-// by that window; no argument at all means the same) and /a (change the password: nothing to do).
+// by that window; no argument at all means the same) and /a [HWND] (change the password, which
+// only the systems of the 1990s asked for: nothing to do).
 // Letters in either case, after / or -, with ':' or a space before a handle. The Linux saver's
 // options (--endpoint, --seed, --trace, --no-network, --figure, --quiet) may follow, for tests
 // and for people who run it by hand.
