@@ -25,8 +25,10 @@ foreach(source ${ZIBBLES_TEST_SOURCES})
   endif()
   add_test(NAME ${name} COMMAND ${name})
   # Wine's own status is 0 even when it could not start a program: the suite's words decide.
+  # One at a time with the others in the prefix: a test that changes its DPI restarts its server,
+  # which ends every program running there.
   set_tests_properties(${name} PROPERTIES LABELS "windows;${name}" TIMEOUT 300
-                                          FIXTURES_REQUIRED wine
+                                          FIXTURES_REQUIRED wine RESOURCE_LOCK wine-prefix
                                           PASS_REGULAR_EXPRESSION "\\[  PASSED  \\]"
                                           FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
 endforeach()

@@ -25,9 +25,8 @@ presented() { grep -q '"frame.presented"' "$work/trace-$dpi.jsonl" 2>/dev/null; 
 frames() { grep -c '"frame.presented"' "$work/trace-$dpi.jsonl" 2>/dev/null; }
 # still_running_after_frames N: the saver presented N more frames and still runs.
 still_running_after_frames() {
-  local before
-  before=$(frames)
-  wine_wait_for 10 eval '[[ $(frames) -ge $((before + $1)) ]]' && kill -0 "$saver_pid" 2>/dev/null
+  local target=$(($(frames) + $1))
+  wine_wait_for 10 eval "[[ \$(frames) -ge $target ]]" && kill -0 "$saver_pid" 2>/dev/null
 }
 view_field() { grep '"view.made"' "$work/trace-$dpi.jsonl" | head -1 | sed -n "s/.*\"$1\":\([0-9.]*\).*/\1/p"; }
 
