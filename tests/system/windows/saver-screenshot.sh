@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# zibbles.scr /s under Wine on the fixture's Xvfb with one known figure, at 96 dpi (100 %) and at
-# 144 dpi (150 %): the screenshot must show exactly the sprite that zibbles-inspect --render
-# draws for that figure at that scale, over the dark grey; then input ends it (the mouse moved
-# past its slack, a key).
+# zibbles.scr /s under Wine on the fixture's Xvfb with one known figure, at 96, 120, 144, 168 and
+# 192 dpi (100 to 200 %): the screenshot must show exactly the sprite that zibbles-inspect
+# --render draws for that figure at that scale, over the dark grey; then input ends it (the mouse
+# moved past its slack, a key).
 # Usage: saver-screenshot.sh ZIBBLES_SCR ZIBBLES_INSPECT FIGURE
 set -uo pipefail
 scr=$1 inspect=$2 figure=$3
@@ -45,7 +45,7 @@ same_sprite() {
   return 1
 }
 
-for dpi in 96 144; do
+for dpi in 96 120 144 168 192; do
   wine_set_dpi "$dpi" || { fail "the prefix's DPI could not be set to $dpi"; continue; }
   # The pointer rests away from where it will move, before the saver starts.
   xdotool mousemove 300 300
