@@ -36,7 +36,7 @@ windows: deps
 
 # The Windows build's tests under Wine; the Linux build gives their reference programs.
 windows-test: windows build
-	@ctest --preset windows $(CTEST_ARGS)
+	@ctest --preset windows -j $(JOBS) $(CTEST_ARGS)
 
 demo: build
 	@scripts/demo $(BUILD)
