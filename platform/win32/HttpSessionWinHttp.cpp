@@ -1,6 +1,6 @@
 #include "platform/win32/HttpSessionWinHttp.h"
 
-#include "platform/Trace.h"
+#include "platform/HttpSessionTrace.h"
 #include "platform/win32/HttpWinHttpTransfer.h"
 
 #include <windows.h>
@@ -27,16 +27,6 @@ constexpr auto longestWait = std::chrono::seconds(1);
 TransferOutcome cancelled(std::string detail) {
     return {std::nullopt, std::nullopt,
             HttpError{static_cast<long>(HttpErrorCode::Cancelled), std::move(detail)}};
-}
-
-const char* outcomeName(const std::optional<HttpError>& error) {
-    if (!error)
-        return "ok";
-    if (error->is(HttpErrorCode::Cancelled))
-        return "cancelled";
-    if (error->is(HttpErrorCode::TimedOut))
-        return "timeout";
-    return "error";
 }
 
 SessionHandle openSession() {
@@ -219,23 +209,15 @@ std::chrono::steady_clock::time_point WinHttpSessionCore::nextDeadline() const {
 }
 
 void WinHttpSessionCore::traceSent(const WinHttpTransfer& transfer) {
-    if (!trace_)
-        return;
-    trace_->record("request.sent", "\"token\":" + Trace::quote(transfer.request().traceLabel) +
-                                       ",\"url\":" + Trace::quote(transfer.request().url));
+    traceRequestSent(trace_.get(), transfer.request());
 }
 
 void WinHttpSessionCore::traceFinished(const WinHttpTransfer& transfer,
                                        const TransferOutcome& outcome) {
-    if (!trace_)
-        return;
-    const auto ms = static_cast<long long>(transfer.millisecondsSinceStart() + 0.5);
-    const long status = outcome.response ? outcome.response->statusCode : 0;
-    const std::size_t bytes = outcome.body ? outcome.body->size() : 0;
-    trace_->record("request.finished",
-                   "\"token\":" + Trace::quote(transfer.request().traceLabel) + ",\"outcome\":\"" +
-                       outcomeName(outcome.error) + "\",\"status\":" + std::to_string(status) +
-                       ",\"bytes\":" + std::to_string(bytes) + ",\"ms\":" + std::to_string(ms));
+    traceRequestFinished(trace_.get(), transfer.request(), outcome.error,
+                         outcome.response ? outcome.response->statusCode : 0,
+                         outcome.body ? outcome.body->size() : 0,
+                         transfer.millisecondsSinceStart());
 }
 
 class WinHttpDataTask final : public DataTask {

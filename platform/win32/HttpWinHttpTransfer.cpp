@@ -1,5 +1,6 @@
 #include "platform/win32/HttpWinHttpTransfer.h"
 
+#include "platform/HttpRequestRules.h"
 #include "platform/win32/HttpContentDecoder.h"
 #include "platform/win32/TextWin32.h"
 
@@ -24,22 +25,6 @@ constexpr DWORD readChunkBytes = 64 * 1024;
 
 HttpError errorOf(HttpErrorCode code, std::string detail) {
     return HttpError{static_cast<long>(code), std::move(detail)};
-}
-
-bool isToken(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte > 0x20 && byte < 0x7f && c != ':' && c != '(' && c != ')' && c != ',' &&
-               c != '"' && c != ';' && c != '/' && c != '[' && c != ']' && c != '{' && c != '}';
-    });
-}
-
-// A line break or a control character would let a caller's text start a header of its own.
-bool isUnsafeInHeader(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return (byte < 0x20 && c != '\t') || byte == 0x7f;
-    });
 }
 
 // WinHTTP's own words for its error, from its message table.
@@ -152,12 +137,6 @@ std::string resolveLocation(const std::string& base, std::string location) {
     return origin + path.substr(0, path.rfind('/') + 1) + location;
 }
 
-bool isHttps(const std::string& url) {
-    return url.size() >= 6 &&
-           std::equal(url.begin(), url.begin() + 6,
-                      "https:", [](char a, char b) { return std::tolower(a) == b; });
-}
-
 } // namespace
 
 // 307 and 308 keep the method and the body; 301, 302 and 303 turn a POST into a GET without a
@@ -239,10 +218,10 @@ TransferOutcome WinHttpTransfer::perform(void* session) {
     touch();
     if (request_.url.find('\0') != std::string::npos || !isValidURL(request_.url))
         return failure(HttpErrorCode::BadURL, "not a URL: " + request_.url);
-    if (!isToken(request_.method))
+    if (!isHttpToken(request_.method))
         return failure(HttpErrorCode::Unknown, "not an HTTP method: " + request_.method);
     for (const auto& [name, value] : request_.headers)
-        if (!isToken(name) || isUnsafeInHeader(value))
+        if (!isHttpToken(name) || isUnsafeInHeader(value))
             return failure(HttpErrorCode::Unknown, "unsafe header: " + name);
     Hop hop{request_.url, request_.method, request_.body};
     for (long redirects = 0;; ++redirects) {
@@ -253,7 +232,7 @@ TransferOutcome WinHttpTransfer::perform(void* session) {
         if (redirects == static_cast<long>(maxRedirects))
             return failure(HttpErrorCode::HTTPTooManyRedirects,
                            "more than 10 redirects, the last to " + next->url);
-        if (isHttps(hop.url) && !isHttps(next->url))
+        if (isHttpsURL(hop.url) && !isHttpsURL(next->url))
             return failure(HttpErrorCode::AppTransportSecurityRequiresSecureConnection,
                            "redirected to " + next->url);
         if (!isValidURL(next->url))
@@ -308,7 +287,7 @@ TransferOutcome WinHttpTransfer::lastFailure() const {
     const DWORD code = GetLastError();
     if (abandoned())
         return failure(HttpErrorCode::Cancelled, "cancelled");
-    return failure(codeForWinHttp(code, isHttps(request_.url)), winHttpText(code));
+    return failure(codeForWinHttp(code, isHttpsURL(request_.url)), winHttpText(code));
 }
 
 void WinHttpTransfer::configure(void* handle) const {

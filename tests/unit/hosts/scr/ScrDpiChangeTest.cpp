@@ -4,24 +4,13 @@
 
 #include "Zibbles/ZibblesBounceView.h"
 #include "hosts/scr/ScrLoop.h"
+#include "tests/support/FigureFixtures.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
 namespace zibbles::host {
 namespace {
-
-LoadedZibble twoColours() {
-    LoadedZibble figure;
-    figure.tokenId = 1;
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 6; ++x)
-            figure.pixels.push_back(
-                Pixel{static_cast<double>(x), static_cast<double>(y), 1, 1,
-                      (x + y) % 2 ? Color{1, 0.5, 0, 1} : Color{0, 0.25, 1, 1}});
-    figure.content = ZibblesBounceView::contentBounds(figure.pixels);
-    return figure;
-}
 
 TEST(ScrDpiChange, theNextFrameIsExactAtTheNewDpi) {
     auto test = testing::makeTestEnvironment(3);
@@ -36,7 +25,7 @@ TEST(ScrDpiChange, theNextFrameIsExactAtTheNewDpi) {
     ASSERT_TRUE(screen.view);
     screen.viewWindow = std::make_shared<platform::Window>(1.0);
     screen.view->setWindow(screen.viewWindow);
-    screen.view->current = twoColours();
+    screen.view->current = testing::checkerFigure();
     screen.view->refreshSprite();
     screen.view->startAnimation();
     test.advanceBy(0.37);
