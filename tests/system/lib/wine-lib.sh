@@ -109,3 +109,15 @@ wine_ended_within() {
   wine_status=0
   wait "$pid" || wine_status=$?
 }
+
+# wine_script_start PROGRAM: for a script test of a program of the Windows build: the pass/fail
+# tally, the build's prefix and display, and a work folder (work), kept when a check failed.
+wine_script_start() {
+  source "$(dirname "${BASH_SOURCE[0]}")/../../../demo/lib/tally.sh"
+  build=$(wine_build_dir "$(dirname "$1")") || exit 2
+  wine_use_prefix "$build/wine"
+  work=$(mktemp -d)
+}
+wine_script_end() {
+  if [[ $failed -eq 0 ]]; then rm -rf "$work"; else echo "(kept $work)"; fi
+}

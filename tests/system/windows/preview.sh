@@ -9,17 +9,14 @@
 # Usage: preview.sh PREVIEW_PARENT ZIBBLES_SCR ZIBBLES_INSPECT FIGURE
 set -uo pipefail
 parent=$1 scr=$2 inspect=$3 figure=$4
-here=$(dirname "$0")
-source "$here/../lib/wine-lib.sh"
-source "$here/../../../demo/lib/tally.sh"
+source "$(dirname "$0")/../lib/wine-lib.sh"
+source "$(dirname "$0")/../lib/sprite-lib.sh"
 [[ -x $inspect ]] || { echo "no zibbles-inspect at $inspect (build the Linux programs first)"; exit 77; }
-build=$(wine_build_dir "$(dirname "$scr")") || exit 2
-wine_use_prefix "$build/wine"
-work=$(mktemp -d)
+wine_script_start "$scr"
 pane_pid=""
 cleanup() {
   [[ -n $pane_pid ]] && kill "$pane_pid" 2>/dev/null
-  if [[ $failed -eq 0 ]]; then rm -rf "$work"; else echo "(kept $work)"; fi
+  wine_script_end
 }
 trap cleanup EXIT
 presented() { grep -q '"frame.presented"' "$work/in.jsonl" 2>/dev/null; }
@@ -29,20 +26,9 @@ wine_run 60 "$parent" --in-process --no-network --seed 3 --figure "$(wine_path "
   --trace "$(wine_path "$work/in.jsonl")" --done "$(wine_path "$work/done")" >"$work/in.out" 2>&1 &
 pane_pid=$!
 check "in process: the preview presents frames" wine_wait_for 45 presented
-"$inspect" --render "$work/sprite.png" --size 20.625 --scale 1 "$figure" >/dev/null
-"$here/../lib/sprite-over-grey.py" "$work/sprite.png" "$work/over.png"
-convert "$work/over.png" -trim +repage "$work/wanted.png"
-same_sprite() {
-  local try
-  for try in 1 2 3 4 5; do
-    xwd -root -silent | convert xwd:- -crop 200x150+40+40 +repage "png:$work/pane.png"
-    [[ $(convert "$work/pane.png" -format '%[hex:p{0,0}]' info:) == 1A1A1A* ]] || continue
-    convert "$work/pane.png" -trim +repage "$work/shown.png"
-    [[ $(compare -metric AE "$work/shown.png" "$work/wanted.png" null: 2>&1) == 0 ]] && return 0
-  done
-  return 1
-}
-check "in process: the pane shows exactly the sprite of zibbles-inspect --render" same_sprite
+sprite_reference "$inspect" "$figure" 20.625 1 "$work/wanted.png"
+check "in process: the pane shows exactly the sprite of zibbles-inspect --render" \
+  screen_shows_sprite "$work/wanted.png" 200x150+40+40 "$work"
 touch "$work/done"
 check "in process: the preview ends when the pane goes" wine_ended_within 10 "$pane_pid"
 check "... with status 0" test "${wine_status:-1}" -eq 0

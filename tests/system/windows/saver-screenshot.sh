@@ -6,18 +6,15 @@
 # Usage: saver-screenshot.sh ZIBBLES_SCR ZIBBLES_INSPECT FIGURE
 set -uo pipefail
 scr=$1 inspect=$2 figure=$3
-here=$(dirname "$0")
-source "$here/../lib/wine-lib.sh"
-source "$here/../../../demo/lib/tally.sh"
+source "$(dirname "$0")/../lib/wine-lib.sh"
+source "$(dirname "$0")/../lib/sprite-lib.sh"
 [[ -x $inspect ]] || { echo "no zibbles-inspect at $inspect (build the Linux programs first)"; exit 77; }
-build=$(wine_build_dir "$(dirname "$scr")") || exit 2
-wine_use_prefix "$build/wine"
-work=$(mktemp -d)
+wine_script_start "$scr"
 saver_pid=""
 cleanup() {
   [[ -n $saver_pid ]] && kill "$saver_pid" 2>/dev/null
   wine_set_dpi 96 # what the other tests of the prefix expect
-  if [[ $failed -eq 0 ]]; then rm -rf "$work"; else echo "(kept $work)"; fi
+  wine_script_end
 }
 trap cleanup EXIT
 
@@ -29,21 +26,6 @@ still_running_after_frames() {
   wine_wait_for 10 eval "[[ \$(frames) -ge $target ]]" && kill -0 "$saver_pid" 2>/dev/null
 }
 view_field() { grep '"view.made"' "$work/trace-$dpi.jsonl" | head -1 | sed -n "s/.*\"$1\":\([0-9.]*\).*/\1/p"; }
-
-# The screenshot's sprite (trimmed of the grey around it) against the reference over grey. A
-# frame being put while the screenshot is taken may tear it: a few tries.
-same_sprite() {
-  local try
-  for try in 1 2 3 4 5; do
-    xwd -root -silent | convert xwd:- "png:$work/shot-$dpi.png"
-    convert "$work/shot-$dpi.png" -trim +repage "$work/shown-$dpi.png"
-    [[ $(convert "$work/shot-$dpi.png" -format '%[hex:p{0,0}]' info:) == 1A1A1A* ]] || continue
-    [[ $(compare -metric AE "$work/shown-$dpi.png" "$work/wanted-$dpi.png" null: 2>&1) == 0 ]] &&
-      return 0
-  done
-  echo "      shown $(identify -format %wx%h "$work/shown-$dpi.png"), wanted $(identify -format %wx%h "$work/wanted-$dpi.png")"
-  return 1
-}
 
 for dpi in 96 120 144 168 192; do
   wine_set_dpi "$dpi" || { fail "the prefix's DPI could not be set to $dpi"; continue; }
@@ -58,10 +40,9 @@ for dpi in 96 120 144 168 192; do
   check "$dpi dpi: the view's scale is $(awk -v d="$dpi" 'BEGIN { print d / 96 }')" \
     awk -v s="${scale:-0}" -v d="$dpi" 'BEGIN { exit !(s == d / 96) }'
   points=$(awk -v h="${height:-0}" -v s="${scale:-1}" 'BEGIN { printf "%.10g", h / s * 0.1375 }')
-  "$inspect" --render "$work/sprite-$dpi.png" --size "$points" --scale "$scale" "$figure" >/dev/null
-  "$here/../lib/sprite-over-grey.py" "$work/sprite-$dpi.png" "$work/over-$dpi.png"
-  convert "$work/over-$dpi.png" -trim +repage "$work/wanted-$dpi.png"
-  check "$dpi dpi: the screen shows exactly the sprite of zibbles-inspect --render at scale $scale" same_sprite
+  sprite_reference "$inspect" "$figure" "$points" "$scale" "$work/wanted-$dpi.png"
+  check "$dpi dpi: the screen shows exactly the sprite of zibbles-inspect --render at scale $scale" \
+    screen_shows_sprite "$work/wanted-$dpi.png" "" "$work"
   if [[ $dpi == 96 ]]; then
     xdotool mousemove_relative 2 0
     check "$dpi dpi: the pointer moving 2 pixels does not end it" still_running_after_frames 10
