@@ -15,12 +15,17 @@ if(ZIBBLES_SIGN_CERT OR ZIBBLES_SIGN_KEY)
     message(FATAL_ERROR "Signing needs osslsigncode (scripts/install-deps)")
   endif()
   set(_zibbles_signing ${ZIBBLES_SIGN_CERT} ${ZIBBLES_SIGN_KEY})
-  # The saver is signed as it is linked, before the installer takes it in.
-  add_custom_command(TARGET zibbles-scr POST_BUILD
-                     COMMAND ${PROJECT_SOURCE_DIR}/install/windows/sign.sh ${_zibbles_signing}
-                             $<TARGET_FILE:zibbles-scr>
-                     VERBATIM)
 endif()
+# The saver is signed in place after each link, and again when signing is turned on, before the
+# installer takes it in; the stamp says which link and which certificate it was signed for.
+set(_zibbles_scr_ready ${PROJECT_BINARY_DIR}/zibbles.scr.ready)
+add_custom_command(OUTPUT ${_zibbles_scr_ready}
+                   COMMAND ${PROJECT_SOURCE_DIR}/install/windows/sign.sh ${_zibbles_signing}
+                           $<TARGET_FILE:zibbles-scr>
+                   COMMAND ${CMAKE_COMMAND} -E touch ${_zibbles_scr_ready}
+                   DEPENDS zibbles-scr $<TARGET_FILE:zibbles-scr> ${_zibbles_signing}
+                   COMMENT "Signing zibbles.scr (where a certificate is given)" VERBATIM)
+add_custom_target(zibbles-scr-ready ALL DEPENDS ${_zibbles_scr_ready})
 
 if(NOT ZIBBLES_MAKENSIS)
   message(STATUS "makensis not found: no installer target (scripts/install-deps installs nsis)")
@@ -31,7 +36,7 @@ add_custom_command(OUTPUT ${ZIBBLES_INSTALLER}
                    COMMAND ${PROJECT_SOURCE_DIR}/install/windows/make-installer.sh ${PROJECT_VERSION}
                            $<TARGET_FILE:zibbles-scr> ${PROJECT_SOURCE_DIR}/LICENSE ${ZIBBLES_INSTALLER}
                            ${_zibbles_signing}
-                   DEPENDS zibbles-scr ${PROJECT_SOURCE_DIR}/install/windows/zibbles.nsi
+                   DEPENDS ${_zibbles_scr_ready} ${PROJECT_SOURCE_DIR}/install/windows/zibbles.nsi
                            ${PROJECT_SOURCE_DIR}/install/windows/make-installer.sh
                            ${PROJECT_SOURCE_DIR}/install/windows/sign.sh ${PROJECT_SOURCE_DIR}/LICENSE
                    COMMENT "Packing the installer" VERBATIM)
