@@ -27,7 +27,7 @@ foreach(source ${ZIBBLES_TEST_SOURCES})
   # Wine's own status is 0 even when it could not start a program: the suite's words decide.
   # One at a time with the others in the prefix: a test that changes its DPI restarts its server,
   # which ends every program running there.
-  set_tests_properties(${name} PROPERTIES LABELS "windows;${name}" TIMEOUT 300
+  set_tests_properties(${name} PROPERTIES LABELS "windows;${name}" TIMEOUT 120
                                           FIXTURES_REQUIRED wine RESOURCE_LOCK wine-prefix
                                           PASS_REGULAR_EXPRESSION "\\[  PASSED  \\]"
                                           FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")

@@ -50,8 +50,7 @@ wine_make_prefix() {
   "$wineserver" -p >/dev/null 2>&1
   timeout 120 "$wine64" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; return 1; }
   timeout 30 "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  # A first program in a new prefix finishes setting it up; the tests' own then start warm.
-  timeout 60 "$wine64" cmd /c exit >/dev/null 2>&1 || true
+  wine_start_services
 }
 
 # wine_set_dpi DPI: the prefix's DPI for programs started from now on (the server restarts to
@@ -62,6 +61,15 @@ wine_set_dpi() {
   "$wineserver" -k 2>/dev/null || true
   "$wineserver" -w 2>/dev/null || true
   "$wineserver" -p >/dev/null 2>&1
+  wine_start_services
+}
+
+# wine_start_services: the prefix's services (winedevice, explorer), started by a program of no
+# test's own. The first program after the server starts starts them, and they keep its standard
+# output and error: a test's would then stay open, and ctest would wait for them until its
+# timeout.
+wine_start_services() {
+  timeout 60 "$wine64" cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 # wine_end_prefix FOLDER: ends the prefix's wineserver and the X server.
