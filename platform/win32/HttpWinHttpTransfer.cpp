@@ -174,8 +174,8 @@ WinHttpTransfer::WinHttpTransfer(HttpRequest request, HttpCompletion completion)
       started_(std::chrono::steady_clock::now()),
       lastActivity_(started_.time_since_epoch().count()) {
     const double t = request_.timeoutInterval;
-    // As the platform this imitates does, a timeout that is not a positive number means the
-    // default rather than "never".
+    // A timeout that is not a positive number means the default, as the curl session reads it,
+    // rather than "never".
     timeoutSeconds_ = std::isfinite(t) && t > 0.0 ? t : defaultTimeoutSeconds;
 }
 
