@@ -120,4 +120,8 @@ class HttpSession {
 // True when the text forms a URL a session can be asked for (a scheme, "://" and a host).
 bool isValidURL(const std::string& text);
 
+// Any thread. The shared session on this system's own HTTP stack (libcurl on Linux, WinHTTP on
+// Windows); the trace, when given, hears every request. Each URL-session backend defines it.
+std::shared_ptr<HttpSession> makeSystemSession(std::shared_ptr<Trace> trace = nullptr);
+
 } // namespace zibbles::platform

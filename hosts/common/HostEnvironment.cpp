@@ -1,6 +1,6 @@
 #include "hosts/common/HostEnvironment.h"
 
-#include "platform/curl/HttpSessionCurl.h"
+#include "platform/HttpSession.h"
 
 namespace zibbles::host {
 
@@ -16,7 +16,7 @@ MadeEnvironment makeEnvironment(const EnvironmentChoices& choices) {
     }
     environment.endpointOverride = choices.endpoint.value_or("");
     if (choices.network == Network::Real)
-        environment.session = platform::makeCurlSession(environment.trace);
+        environment.session = platform::makeSystemSession(environment.trace);
     if (environment.session && choices.statusLines) {
         auto reporter = std::make_shared<StatusReporter>(choices.clock, timeOfDayOf(choices.clock),
                                                          choices.statusLines);

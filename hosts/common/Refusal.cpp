@@ -2,8 +2,12 @@
 
 #include <simdjson.h>
 
+#include <chrono>
 #include <cmath>
 #include <ctime>
+#include <iomanip>
+#include <locale>
+#include <sstream>
 
 namespace zibbles::host {
 
@@ -20,15 +24,26 @@ std::string_view trimmed(std::string_view text) {
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-// The three forms of HTTP date a recipient must accept; they are written in English whatever
-// the locale, and the C locale this process keeps reads them so.
+// The three forms of HTTP date a recipient must accept. They are written in English whatever the
+// locale, so they are read in the classic one; the fields are UTC, and the calendar arithmetic is
+// the standard library's, on every system alike.
 std::optional<std::time_t> httpDate(const std::string& text) {
     for (const char* format :
          {"%a, %d %b %Y %H:%M:%S GMT", "%A, %d-%b-%y %H:%M:%S GMT", "%a %b %e %H:%M:%S %Y"}) {
         std::tm parts{};
-        const char* end = ::strptime(text.c_str(), format, &parts);
-        if (end != nullptr && *end == '\0')
-            return ::timegm(&parts);
+        std::istringstream in(text);
+        in.imbue(std::locale::classic());
+        in >> std::get_time(&parts, format);
+        if (in.fail() || in.peek() != std::char_traits<char>::eof())
+            continue;
+        using namespace std::chrono;
+        const year_month_day date{year{parts.tm_year + 1900}, month(parts.tm_mon + 1),
+                                  day(parts.tm_mday)};
+        if (!date.ok())
+            continue;
+        const auto at =
+            sys_days{date} + hours{parts.tm_hour} + minutes{parts.tm_min} + seconds{parts.tm_sec};
+        return static_cast<std::time_t>(at.time_since_epoch().count());
     }
     return std::nullopt;
 }

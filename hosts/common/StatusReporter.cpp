@@ -1,5 +1,6 @@
 #include "hosts/common/StatusReporter.h"
 
+#include "hosts/common/LocalTime.h"
 #include "hosts/common/Refusal.h"
 #include "platform/HttpFailureText.h"
 
@@ -85,9 +86,7 @@ std::function<std::string()> timeOfDayOf(std::shared_ptr<platform::Clock> clock)
     if (clock->isVirtual())
         return [clock] { return clockFace(std::llround(std::floor(clock->now() / 60.0))); };
     return [] {
-        const std::time_t now = std::time(nullptr);
-        std::tm local{};
-        localtime_r(&now, &local);
+        const std::tm local = localTimeOf(std::time(nullptr));
         return clockFace(local.tm_hour * 60LL + local.tm_min);
     };
 }

@@ -1,5 +1,7 @@
 #include "platform/curl/HttpCurlTransfer.h"
 
+#include "platform/HttpRequestRules.h"
+
 #include <linux/tcp.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -21,22 +23,6 @@ constexpr std::size_t firstBodyBufferBytes = 64u * 1024u;
 
 HttpError errorOf(HttpErrorCode code, std::string detail) {
     return HttpError{static_cast<long>(code), std::move(detail)};
-}
-
-// A line break or a control character would let a caller's text start a header of its own.
-bool isUnsafeInHeader(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return (byte < 0x20 && c != '\t') || byte == 0x7f;
-    });
-}
-
-bool isToken(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte > 0x20 && byte < 0x7f && c != ':' && c != '(' && c != ')' && c != ',' &&
-               c != '"' && c != ';' && c != '/' && c != '[' && c != ']' && c != '{' && c != '}';
-    });
 }
 
 HttpErrorCode codeForCurl(CURLcode result) {
@@ -143,10 +129,7 @@ void CurlTransfer::configureTransport() {
 }
 
 bool CurlTransfer::isHttps() const {
-    const std::string_view scheme = std::string_view(request_.url).substr(0, 6);
-    return scheme.size() == 6 &&
-           std::equal(scheme.begin(), scheme.end(),
-                      "https:", [](char a, char b) { return std::tolower(a) == b; });
+    return isHttpsURL(request_.url);
 }
 
 void CurlTransfer::configureSecurity(const CurlSettings& settings) {
@@ -170,7 +153,7 @@ void CurlTransfer::configureCallbacks() {
 
 std::optional<HttpError> CurlTransfer::configureMethodAndBody() {
     const std::string& method = request_.method;
-    if (!isToken(method))
+    if (!isHttpToken(method))
         return errorOf(HttpErrorCode::Unknown, "not an HTTP method: " + method);
     if (method == "HEAD") {
         curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L);
@@ -190,7 +173,7 @@ std::optional<HttpError> CurlTransfer::configureMethodAndBody() {
 
 std::optional<HttpError> CurlTransfer::configureHeaders() {
     for (const auto& [name, value] : request_.headers) {
-        if (!isToken(name) || isUnsafeInHeader(value))
+        if (!isHttpToken(name) || isUnsafeInHeader(value))
             return errorOf(HttpErrorCode::Unknown, "unsafe header: " + name);
         const std::string line = value.empty() ? name + ";" : name + ": " + value;
         headers_ = curl_slist_append(headers_, line.c_str());

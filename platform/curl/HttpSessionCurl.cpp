@@ -1,6 +1,6 @@
 #include "platform/curl/HttpSessionCurl.h"
 
-#include "platform/Trace.h"
+#include "platform/HttpSessionTrace.h"
 #include "platform/curl/HttpCurlTransfer.h"
 
 #include <algorithm>
@@ -26,16 +26,6 @@ constexpr std::size_t bodyBudgetBytes = HttpSession::maxBodyBytes * 3 / 2;
 
 HttpError cancelledError(std::string detail) {
     return HttpError{static_cast<long>(HttpErrorCode::Cancelled), std::move(detail)};
-}
-
-const char* outcomeName(const std::optional<HttpError>& error) {
-    if (!error)
-        return "ok";
-    if (error->is(HttpErrorCode::Cancelled))
-        return "cancelled";
-    if (error->is(HttpErrorCode::TimedOut))
-        return "timeout";
-    return "error";
 }
 
 CurlSettings settingsFromEnvironment() {
@@ -226,22 +216,14 @@ int CurlSessionCore::waitMillis() const {
 }
 
 void CurlSessionCore::traceSent(const CurlTransfer& transfer) {
-    if (!trace_)
-        return;
-    trace_->record("request.sent", "\"token\":" + Trace::quote(transfer.request().traceLabel) +
-                                       ",\"url\":" + Trace::quote(transfer.request().url));
+    traceRequestSent(trace_.get(), transfer.request());
 }
 
 void CurlSessionCore::traceFinished(const CurlTransfer& transfer,
                                     const std::optional<HttpError>& error, long status,
                                     std::size_t bytes) {
-    if (!trace_)
-        return;
-    const auto ms = static_cast<long long>(transfer.millisecondsSinceStart() + 0.5);
-    trace_->record("request.finished",
-                   "\"token\":" + Trace::quote(transfer.request().traceLabel) + ",\"outcome\":\"" +
-                       outcomeName(error) + "\",\"status\":" + std::to_string(status) +
-                       ",\"bytes\":" + std::to_string(bytes) + ",\"ms\":" + std::to_string(ms));
+    traceRequestFinished(trace_.get(), transfer.request(), error, status, bytes,
+                         transfer.millisecondsSinceStart());
 }
 
 class CurlDataTask final : public DataTask {
@@ -293,6 +275,10 @@ class CurlSession final : public HttpSession {
 std::shared_ptr<HttpSession> makeCurlSession(std::shared_ptr<Trace> trace) {
     initialiseOnce();
     return std::make_shared<CurlSession>(std::move(trace));
+}
+
+std::shared_ptr<HttpSession> makeSystemSession(std::shared_ptr<Trace> trace) {
+    return makeCurlSession(std::move(trace));
 }
 
 } // namespace zibbles::platform

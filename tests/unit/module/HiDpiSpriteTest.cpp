@@ -5,6 +5,7 @@
 #include "platform/Compositor.h"
 #include "platform/Screen.h"
 #include "platform/SoftwareFramebuffer.h"
+#include "tests/support/FigureFixtures.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -13,19 +14,6 @@
 
 namespace zibbles {
 namespace {
-
-// A 6 × 5 checker of single cells in two colours, so that any resampling shows.
-LoadedZibble checker() {
-    LoadedZibble figure;
-    figure.tokenId = 1;
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 6; ++x)
-            figure.pixels.push_back(
-                Pixel{static_cast<double>(x), static_cast<double>(y), 1, 1,
-                      (x + y) % 2 ? Color{1, 0.5, 0, 1} : Color{0, 0.25, 1, 1}});
-    figure.content = ZibblesBounceView::contentBounds(figure.pixels);
-    return figure;
-}
 
 platform::Rgba8 imagePixel(const platform::Image& image, std::int64_t x, std::int64_t y) {
     const auto* p = image.rgba().data() + y * image.bytesPerRow() + x * 4;
@@ -39,7 +27,7 @@ TEST(HiDpiSprite, TheBitmapIsCopiedOneToOneAtEveryPositionOnAScaleTwoScreen) {
     auto view = ZibblesBounceView::initWithFrame(test.environment, {{0, 0}, {1920, 1080}}, false);
     ASSERT_TRUE(view);
     view->setWindow(std::make_shared<platform::Window>(kScale));
-    view->current = checker();
+    view->current = testing::checkerFigure();
     view->refreshSprite();
     const auto image = view->spriteLayer->contents();
     ASSERT_TRUE(image);

@@ -1,0 +1,12 @@
+#include "hosts/common/LocalTime.h"
+
+namespace zibbles::host {
+
+std::tm localTimeOf(std::time_t t) {
+    std::tm local{};
+    if (!localtime_r(&t, &local))
+        return std::tm{};
+    return local;
+}
+
+} // namespace zibbles::host
