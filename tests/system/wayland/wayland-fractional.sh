@@ -54,7 +54,9 @@ sprite_points=99
 # grey by the saver's own byte rule (premultiplied source-over, rounded; ImageMagick's flatten
 # rounds a half-transparent cell otherwise), without the grey around it: $work/want.png.
 reference() {
+  local side
   "$inspect" --render "$work/ref.png" --size "$sprite_points" --scale "$1" "$work/bin/figure.svg" >/dev/null || return 1
+  side=$(identify -format '%w' "$work/ref.png")
   convert "$work/ref.png" -depth 8 rgba:- | python3 -c '
 import sys
 w, h = int(sys.argv[1]), int(sys.argv[2])
@@ -64,7 +66,7 @@ for i in range(0, w * h * 4, 4):
     a = data[i + 3]
     for c in data[i:i + 3]:
         out.append((c * a + 127) // 255 + (26 * (255 - a) + 127) // 255)
-sys.stdout.buffer.write(b"P6 %d %d 255\n" % (w, h) + bytes(out))' $(identify -format '%w %h' "$work/ref.png") >"$work/want.ppm" &&
+sys.stdout.buffer.write(b"P6 %d %d 255\n" % (w, h) + bytes(out))' "$side" "$side" >"$work/want.ppm" &&
     convert "$work/want.ppm" -bordercolor '#1A1A1A' -border 1 -trim +repage "$work/want.png"
 }
 
