@@ -30,7 +30,7 @@ cleanup() {
 }
 trap cleanup EXIT
 idle_copy_binary "$binary" "$work"
-start_sway "$work/out" "resolution 2560x1440 scale 2" "default_border none" -D damage=rerender ||
+start_sway_for_kwin "$work/out" ||
   { echo "sway did not start" >&2; exit 1; }
 start_kwin "$work" --wayland-display "$WAYLAND_DISPLAY" --scale "$scale" ||
   { echo "kwin did not start" >&2; exit 1; }

@@ -93,3 +93,13 @@ stop_sway() {
   sway_pid=""
   nested_pid=""
 }
+
+# start_sway_for_kwin FOLDER: a headless sway whose 2560x1440 output at scale 2 a nested KDE
+# compositor fills (start_kwin WORK --wayland-display "$WAYLAND_DISPLAY" --scale S, from
+# idle-lib.sh, with FOLDER = WORK/out). kwin cannot take screenshots here; grim on sway's socket
+# can, and shows kwin's output of 1280·S x 720·S pixels as the centred block of its 2560x1440,
+# one to one. Nested kwin reports damage in its own coordinates, so sway repaints everything; no
+# border frames kwin's window. As start_sway otherwise.
+start_sway_for_kwin() {
+  start_sway "$1" "resolution 2560x1440 scale 2" "default_border none" -D damage=rerender
+}

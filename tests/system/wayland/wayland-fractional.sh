@@ -38,10 +38,9 @@ idle_copy_binary "$binary" "$work"
 cp "$output_scale" "$work/bin/kwin-output-scale"
 chmod a+rx "$work/bin/kwin-output-scale"
 
-# sway's output is 1280x720 points at scale 2; kwin's window fills it (no border), and kwin's own
-# output, 1280x720 points at kwin's scale S, is the centred block of 1280·S x 720·S pixels of a
-# screenshot. Nested kwin reports damage in its own coordinates: sway repaints everything.
-if ! start_sway "$work/out" "resolution 2560x1440 scale 2" "default_border none" -D damage=rerender; then
+# kwin's output, 1280x720 points at its scale S, is the centred block of 1280·S x 720·S pixels of
+# a screenshot of sway's.
+if ! start_sway_for_kwin "$work/out"; then
   echo "skipped: sway (Debian package sway) cannot start here:"
   tail -n 5 "$work/out/sway.log"
   exit 77
