@@ -1,5 +1,8 @@
 #include "platform/wayland/CompositorTargetWayland.h"
 
+#include "platform/wayland/WaylandScale.h"
+
+#include <viewporter-client-protocol.h>
 #include <wayland-client.h>
 
 #include <cerrno>
@@ -125,12 +128,17 @@ makeBuffer(wl_shm* shm, std::int64_t width, std::int64_t height, std::string& er
 
 } // namespace
 
-CompositorTargetWayland::CompositorTargetWayland(wl_shm* shm, wl_surface* surface)
-    : shm_(shm), surface_(surface), framebuffer_(0, 0, 1.0) {}
+CompositorTargetWayland::CompositorTargetWayland(wl_shm* shm, wl_surface* surface,
+                                                 wp_viewporter* viewporter)
+    : shm_(shm), surface_(surface),
+      viewport_(viewporter ? wp_viewporter_get_viewport(viewporter, surface) : nullptr),
+      framebuffer_(0, 0, 1.0) {}
 
 CompositorTargetWayland::~CompositorTargetWayland() {
     if (frameCallback_)
         wl_callback_destroy(frameCallback_);
+    if (viewport_)
+        wp_viewport_destroy(viewport_);
 }
 
 double CompositorTargetWayland::secondsAwaitingFrame() const {
@@ -150,12 +158,12 @@ void CompositorTargetWayland::dropBuffers() {
 }
 
 bool CompositorTargetWayland::resize(std::int64_t widthPoints, std::int64_t heightPoints,
-                                     std::int32_t scale, std::string& error) {
-    const std::int64_t width = widthPoints * scale;
-    const std::int64_t height = heightPoints * scale;
-    framebuffer_.setScale(scale);
+                                     std::uint32_t scaleIn120ths, std::string& error) {
+    const std::int64_t width = bufferPixels(widthPoints, scaleIn120ths);
+    const std::int64_t height = bufferPixels(heightPoints, scaleIn120ths);
+    framebuffer_.setScale(scaleFactorOf(scaleIn120ths));
     waiting_.clear();
-    if (width == framebuffer_.width() && height == framebuffer_.height() && scale == bufferScale_ &&
+    if (widthPoints == widthPoints_ && heightPoints == heightPoints_ && scaleIn120ths == scale_ &&
         buffers_[0])
         return true;
     dropBuffers();
@@ -163,8 +171,17 @@ bool CompositorTargetWayland::resize(std::int64_t widthPoints, std::int64_t heig
     for (auto& buffer : buffers_)
         if (!(buffer = makeBuffer(shm_, width, height, error)))
             return false;
-    bufferScale_ = scale;
-    wl_surface_set_buffer_scale(surface_, scale);
+    // Both take effect with the next commit, which brings the first buffer of the new size.
+    if (viewport_) {
+        wp_viewport_set_destination(viewport_, static_cast<std::int32_t>(widthPoints),
+                                    static_cast<std::int32_t>(heightPoints));
+    } else {
+        wl_surface_set_buffer_scale(surface_,
+                                    static_cast<std::int32_t>(scaleIn120ths / kScaleUnit));
+    }
+    scale_ = scaleIn120ths;
+    widthPoints_ = widthPoints;
+    heightPoints_ = heightPoints;
     return true;
 }
 

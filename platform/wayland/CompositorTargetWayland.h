@@ -15,10 +15,12 @@
 //      callbacks the compositor holds back, gets no commit at all. frameSeen() tells a
 //      compositor that answers from one that sends no callbacks; for that one the caller turns
 //      the pacing off (setPacedByFrames).
-//  [X] Whole scales through wl_surface.set_buffer_scale; a new size or scale makes new buffers
-//      (the compositor then repaints everything).
-//  [ ] Fractional scales (wp_viewporter with a fractional-scale protocol): not offered by the
-//      compositor this runs on.
+//  [X] Scales in 120ths (WaylandScale.h): buffers of round(points × scale) device pixels. With a
+//      viewport (where the compositor prefers a scale for the surface), the buffer scale stays 1
+//      and the viewport's destination is the size in points, so any scale, fractional or whole,
+//      is drawn one buffer pixel to one device pixel. Without one, whole scales go through
+//      wl_surface.set_buffer_scale. A new size or scale makes new buffers (the compositor then
+//      repaints everything).
 
 #include "platform/CompositorTarget.h"
 #include "platform/SoftwareFramebuffer.h"
@@ -33,14 +35,17 @@ struct wl_shm;
 struct wl_surface;
 struct wl_buffer;
 struct wl_callback;
+struct wp_viewporter;
+struct wp_viewport;
 
 namespace zibbles::platform {
 
 // Main thread only (the thread that dispatches the connection's events).
 class CompositorTargetWayland final : public CompositorTarget {
   public:
-    // Both must outlive the target.
-    CompositorTargetWayland(wl_shm* shm, wl_surface* surface);
+    // Both must outlive the target. With a viewporter (null: none), the target gives the surface
+    // a viewport and scales through it.
+    CompositorTargetWayland(wl_shm* shm, wl_surface* surface, wp_viewporter* viewporter);
     ~CompositorTargetWayland() override;
     CompositorTargetWayland(const CompositorTargetWayland&) = delete;
     CompositorTargetWayland& operator=(const CompositorTargetWayland&) = delete;
@@ -50,9 +55,9 @@ class CompositorTargetWayland final : public CompositorTarget {
     // Commits to the surface (then flushes nothing: the caller's loop flushes the connection).
     void present(const std::vector<IntRect>& damage) override;
 
-    // A surface of this size in points at a whole scale. False, with the reason in error, when
-    // the shared memory cannot be had.
-    bool resize(std::int64_t widthPoints, std::int64_t heightPoints, std::int32_t scale,
+    // A surface of this size in points at a scale in 120ths, a multiple of 120 without a
+    // viewport. False, with the reason in error, when the shared memory cannot be had.
+    bool resize(std::int64_t widthPoints, std::int64_t heightPoints, std::uint32_t scaleIn120ths,
                 std::string& error);
     // Damage that waits for a free buffer or a frame callback: show it now if it may be.
     void presentWaiting();
@@ -79,8 +84,11 @@ class CompositorTargetWayland final : public CompositorTarget {
 
     wl_shm* shm_;
     wl_surface* surface_;
+    wp_viewport* viewport_ = nullptr;
     SoftwareFramebuffer framebuffer_;
-    std::int32_t bufferScale_ = 1;
+    std::uint32_t scale_ = 0; // in 120ths; 0 before the first resize
+    std::int64_t widthPoints_ = 0;
+    std::int64_t heightPoints_ = 0;
     std::array<std::unique_ptr<Buffer>, 2> buffers_;
     std::vector<IntRect> waiting_; // damage not yet committed
     wl_callback* frameCallback_ = nullptr;

@@ -1,6 +1,8 @@
 #include "platform/wayland/WaylandConnection.h"
 
 #include "platform/wayland/WaylandLayerShellProtocol.h"
+#include <fractional-scale-v1-client-protocol.h>
+#include <viewporter-client-protocol.h>
 #include <wayland-client.h>
 #include <xdg-shell-client-protocol.h>
 
@@ -150,6 +152,10 @@ WaylandConnection::~WaylandConnection() {
         else
             wl_proxy_destroy(reinterpret_cast<wl_proxy*>(layerShell_));
     }
+    if (fractionalScale_)
+        wp_fractional_scale_manager_v1_destroy(fractionalScale_);
+    if (viewporter_)
+        wp_viewporter_destroy(viewporter_);
     if (shm_)
         wl_shm_destroy(shm_);
     if (compositor_)
@@ -177,6 +183,11 @@ void WaylandConnection::addGlobal(std::uint32_t name, const char* interface,
         xdg_wm_base_add_listener(shell_, &kShellListener, this);
     } else if (what == zwlr_layer_shell_v1_interface.name && !layerShell_) {
         layerShell_ = static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 3));
+    } else if (what == wp_viewporter_interface.name && !viewporter_) {
+        viewporter_ = static_cast<wp_viewporter*>(bind(&wp_viewporter_interface, 1));
+    } else if (what == wp_fractional_scale_manager_v1_interface.name && !fractionalScale_) {
+        fractionalScale_ = static_cast<wp_fractional_scale_manager_v1*>(
+            bind(&wp_fractional_scale_manager_v1_interface, 1));
     } else if (what == wl_seat_interface.name && !seat_) {
         seat_ = static_cast<wl_seat*>(bind(&wl_seat_interface, 5));
         wl_seat_add_listener(seat_, &kSeatListener, this);

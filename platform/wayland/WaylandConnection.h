@@ -12,8 +12,9 @@
 //  [X] For tests: ZIBBLES_WAYLAND_IGNORE_GLOBALS, a comma-separated list of interface names
 //      ("xdg_wm_base,wl_seat"), makes the registry's globals of those names go unseen, so that a
 //      plain compositor stands in for a locker's.
-//  [ ] Fractional scales: the compositor this runs on (sway 1.7) offers no fractional-scale
-//      protocol, so an output's scale is a whole number.
+//  [X] wp_viewporter and wp_fractional_scale_manager_v1 where both are offered (kwin 5.27): a
+//      surface then draws at the scale the compositor prefers for it, fractional or whole.
+//      Elsewhere (sway 1.7, mutter 43) a surface takes its outputs' whole scale.
 
 #include <cstdint>
 #include <functional>
@@ -29,6 +30,8 @@ struct wl_seat;
 struct wl_output;
 struct xdg_wm_base;
 struct zwlr_layer_shell_v1;
+struct wp_viewporter;
+struct wp_fractional_scale_manager_v1;
 
 namespace zibbles::platform {
 
@@ -62,6 +65,12 @@ class WaylandConnection {
     xdg_wm_base* shell() const { return shell_; }                   // may be null: layer shell only
     zwlr_layer_shell_v1* layerShell() const { return layerShell_; } // may be null
     wl_seat* seat() const { return seat_; }                         // may be null: no input at all
+    // Both or neither: null where the compositor lacks either, so that a surface either follows
+    // its preferred scale through a viewport or keeps to whole buffer scales.
+    wp_viewporter* viewporter() const { return fractionalScales() ? viewporter_ : nullptr; }
+    wp_fractional_scale_manager_v1* fractionalScaleManager() const {
+        return fractionalScales() ? fractionalScale_ : nullptr;
+    }
     // The seat's wl_seat capability bits, kept from connect on, so that a listener made later
     // misses none; the hook hears every change.
     std::uint32_t seatCapabilities() const { return seatCapabilities_; }
@@ -86,6 +95,7 @@ class WaylandConnection {
 
   private:
     WaylandConnection() = default;
+    bool fractionalScales() const { return viewporter_ && fractionalScale_; }
 
     wl_display* display_ = nullptr;
     wl_registry* registry_ = nullptr;
@@ -93,6 +103,8 @@ class WaylandConnection {
     wl_shm* shm_ = nullptr;
     xdg_wm_base* shell_ = nullptr;
     zwlr_layer_shell_v1* layerShell_ = nullptr;
+    wp_viewporter* viewporter_ = nullptr;
+    wp_fractional_scale_manager_v1* fractionalScale_ = nullptr;
     std::vector<std::string> ignored_; // interface names the registry's globals are not bound by
     wl_seat* seat_ = nullptr;
     std::uint32_t seatCapabilities_ = 0;

@@ -3,6 +3,7 @@
 #include "platform/wayland/WaylandConnection.h"
 
 #include "platform/wayland/WaylandLayerShellProtocol.h"
+#include <fractional-scale-v1-client-protocol.h>
 #include <wayland-client.h>
 #include <xdg-shell-client-protocol.h>
 
@@ -22,6 +23,11 @@ void onLeave(void* data, wl_surface*, wl_output* output) {
     windowOf(data).entered(output, false);
 }
 const wl_surface_listener kSurfaceListener{onEnter, onLeave};
+
+void onPreferredScale(void* data, wp_fractional_scale_v1*, std::uint32_t scale) {
+    windowOf(data).preferScale(scale);
+}
+const wp_fractional_scale_v1_listener kFractionalScaleListener{onPreferredScale};
 
 void onSurfaceConfigure(void* data, xdg_surface*, std::uint32_t serial) {
     windowOf(data).configureSurface(serial);
@@ -66,8 +72,12 @@ WaylandWindow::WaylandWindow(WaylandConnection& connection, const WaylandWindowR
       outputName_(request.output ? request.output->globalName : 0),
       requestedWidth_(request.widthPoints), requestedHeight_(request.heightPoints),
       surface_(wl_compositor_create_surface(connection.compositor())),
-      target_(connection.shm(), surface_) {
+      target_(connection.shm(), surface_, connection.viewporter()) {
     wl_surface_add_listener(surface_, &kSurfaceListener, this);
+    if (auto* manager = connection.fractionalScaleManager()) {
+        fractionalScale_ = wp_fractional_scale_manager_v1_get_fractional_scale(manager, surface_);
+        wp_fractional_scale_v1_add_listener(fractionalScale_, &kFractionalScaleListener, this);
+    }
     wl_output* output = request.output ? request.output->output : nullptr;
     if (role_ == WaylandSurfaceRole::OverlayLayer) {
         layerSurface_ =
@@ -95,6 +105,8 @@ WaylandWindow::WaylandWindow(WaylandConnection& connection, const WaylandWindowR
 }
 
 WaylandWindow::~WaylandWindow() {
+    if (fractionalScale_)
+        wp_fractional_scale_v1_destroy(fractionalScale_);
     if (layerSurface_)
         zwlr_layer_surface_v1_destroy(layerSurface_);
     if (toplevel_)
@@ -122,6 +134,11 @@ void WaylandWindow::entered(wl_output* output, bool inside) {
         outputsEntered_.push_back(output);
 }
 
+void WaylandWindow::preferScale(std::uint32_t scaleIn120ths) {
+    if (const auto scale = preferredScale(scaleIn120ths))
+        preferredScale_ = scale;
+}
+
 WaylandWindowShape WaylandWindow::shape() const {
     WaylandWindowShape shape;
     const WaylandOutput* fullscreen = outputName_ ? connection_.outputNamed(outputName_) : nullptr;
@@ -131,7 +148,7 @@ WaylandWindowShape WaylandWindow::shape() const {
             scale = std::max(scale, connection_.scaleOf(output));
     if (scale == 0)
         scale = fullscreen ? fullscreen->scale : connection_.largestScale();
-    shape.scale = scale;
+    shape.scaleIn120ths = preferredScale_.value_or(static_cast<std::uint32_t>(scale) * kScaleUnit);
     if (configuredWidth_ > 0 && configuredHeight_ > 0) {
         shape.widthPoints = configuredWidth_;
         shape.heightPoints = configuredHeight_;
@@ -167,7 +184,7 @@ bool WaylandWindow::followShape(bool& changed, std::string& error) {
             wl_surface_commit(surface_);
         return true;
     }
-    if (!target_.resize(now.widthPoints, now.heightPoints, now.scale, error))
+    if (!target_.resize(now.widthPoints, now.heightPoints, now.scaleIn120ths, error))
         return false;
     shown_ = now;
     changed = true;

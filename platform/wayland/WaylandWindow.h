@@ -12,15 +12,19 @@
 //      caller tears that view down.
 //  [X] The size the compositor configures (points), else the one asked for; each configure is
 //      acknowledged before the next buffer is committed.
-//  [X] The scale: the largest whole scale of the outputs the surface is on (wl_surface.enter and
-//      leave), else the full-screen output's, else the largest of any output.
+//  [X] The scale: where the compositor offers fractional scales (WaylandConnection), the one it
+//      prefers for the surface (wp_fractional_scale_v1.preferred_scale), drawn through a
+//      viewport. Until that comes, and on other compositors: the largest whole scale of the
+//      outputs the surface is on (wl_surface.enter and leave), else the full-screen output's,
+//      else the largest of any output.
 //  [X] The compositor's request to close the window (xdg_toplevel.close).
-//  [ ] Fractional scales: the compositor this runs on offers whole scales only.
 
 #include "platform/wayland/CompositorTargetWayland.h"
+#include "platform/wayland/WaylandScale.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +33,7 @@ struct wl_output;
 struct xdg_surface;
 struct xdg_toplevel;
 struct zwlr_layer_surface_v1;
+struct wp_fractional_scale_v1;
 
 namespace zibbles::platform {
 
@@ -51,7 +56,8 @@ struct WaylandWindowRequest {
 struct WaylandWindowShape {
     std::int64_t widthPoints = 0;
     std::int64_t heightPoints = 0;
-    std::int32_t scale = 1;
+    std::uint32_t scaleIn120ths = 120; // device pixels per point, in 120ths (WaylandScale.h)
+    double scale() const { return scaleFactorOf(scaleIn120ths); }
     bool operator==(const WaylandWindowShape&) const = default;
 };
 
@@ -68,6 +74,8 @@ class WaylandWindow {
     wl_surface* surface() const { return surface_; }
     CompositorTargetWayland& target() { return target_; }
     bool configured() const { return configured_; }
+    // The compositor will prefer a scale for this surface and has not said which yet.
+    bool awaitingPreferredScale() const { return fractionalScale_ && !preferredScale_; }
     bool closeRequested() const { return closeRequested_; }
     // The compositor will not show this layer surface again (its output went away).
     bool closed() const { return closed_; }
@@ -85,6 +93,7 @@ class WaylandWindow {
     void requestClose() { closeRequested_ = true; }
     void close() { closed_ = true; }
     void entered(wl_output* output, bool inside);
+    void preferScale(std::uint32_t scaleIn120ths);
 
   private:
     WaylandConnection& connection_;
@@ -96,6 +105,8 @@ class WaylandWindow {
     xdg_surface* xdgSurface_ = nullptr;
     xdg_toplevel* toplevel_ = nullptr;
     zwlr_layer_surface_v1* layerSurface_ = nullptr;
+    wp_fractional_scale_v1* fractionalScale_ = nullptr;
+    std::optional<std::uint32_t> preferredScale_; // in 120ths, once the compositor has said
     CompositorTargetWayland target_;
     std::vector<wl_output*> outputsEntered_;
     std::int64_t configuredWidth_ = 0; // points; 0: the compositor leaves it to the client

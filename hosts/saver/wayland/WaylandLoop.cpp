@@ -59,7 +59,8 @@ class WaylandBackend final : public PollingBackend {
                 trace_->record("frame.presented",
                                "\"width\":" + std::to_string(pixels.width()) + ",\"height\":" +
                                    std::to_string(pixels.height()) + ",\"output\":" +
-                                   platform::Trace::quote(output ? output->name : ""));
+                                   platform::Trace::quote(output ? output->name : "") +
+                                   ",\"scale\":" + platform::Trace::number(target.scale()));
             }
             screen.commitsTraced = target.framesCommitted();
         }
@@ -114,8 +115,9 @@ class WaylandBackend final : public PollingBackend {
         return fallback ? std::min(seconds, *fallback) : seconds;
     }
 
-    // A new size or scale: the view follows the window's size in points and the output's scale
-    // (the sprite takes the new scale at its next figure), and the next frame repaints everything.
+    // A new size or scale: the view follows the window's size in points and the surface's scale,
+    // and the next frame repaints everything. A new scale redraws the sprite at once, so that no
+    // frame shows the figure of the old scale stretched to the new one.
     bool followShapes() {
         for (WaylandScreen& screen : screens_) {
             bool changed = false;
@@ -127,7 +129,10 @@ class WaylandBackend final : public PollingBackend {
             if (!changed)
                 continue;
             const platform::WaylandWindowShape shape = screen.window->shape();
-            screen.viewWindow->setBackingScaleFactor(shape.scale);
+            if (screen.viewWindow->backingScaleFactor() != shape.scale()) {
+                screen.viewWindow->setBackingScaleFactor(shape.scale());
+                screen.view->refreshSprite();
+            }
             screen.view->setFrameSize(
                 {static_cast<double>(shape.widthPoints), static_cast<double>(shape.heightPoints)});
             screen.compositor.invalidate();

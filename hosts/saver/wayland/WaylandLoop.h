@@ -34,7 +34,9 @@ struct WaylandLoopSettings {
     double refreshRate = 60.0;             // frames per second while something moves
     Redraw redraw = Redraw::Damaged;
     WaylandOutputViews* outputs = nullptr; // full screen: views follow the outputs
-    platform::Trace* trace = nullptr;      // "frame.presented" {width, height, output} per commit
+    // "frame.presented" {width, height, output, scale} per commit: the buffer's size in device
+    // pixels and the device pixels per point it was drawn at.
+    platform::Trace* trace = nullptr;
 };
 
 // Main thread only. The presenting loop on a Wayland compositor: it sleeps in poll on the

@@ -118,7 +118,7 @@ std::optional<WaylandScreen> makeScreen(std::unique_ptr<platform::WaylandWindow>
         fail("the view could not be made");
         return std::nullopt;
     }
-    screen.viewWindow = std::make_shared<platform::Window>(shape.scale);
+    screen.viewWindow = std::make_shared<platform::Window>(shape.scale());
     screen.view->setWindow(screen.viewWindow);
     if (figure) {
         screen.view->current = figure;
@@ -160,7 +160,7 @@ int runWaylandSaver(WaylandSaverChoices choices, const volatile std::sig_atomic_
     if (!awaitConfigure(*connection, windows))
         return fail("the Wayland compositor did not configure the saver's windows");
 
-    choices.environment.mainScreenScale = windows.front()->shape().scale;
+    choices.environment.mainScreenScale = windows.front()->shape().scale();
     auto made = makeEnvironment(choices.environment);
     if (!made.environment)
         return fail(made.error);

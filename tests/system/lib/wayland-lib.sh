@@ -36,18 +36,19 @@ as_session_user() {
   "${session_run[@]}" "$@"
 }
 
-# start_sway FOLDER OUTPUT_LINE: starts sway with that output line ("resolution 1280x720 scale 2")
-# and exports WAYLAND_DISPLAY and SWAYSOCK. Sets sway_pid. Fails when no socket appears in 10 s.
+# start_sway FOLDER OUTPUT_LINE [CONFIG_LINE [SWAY_OPTION...]]: starts sway with that output line
+# ("resolution 1280x720 scale 2"), a further line of configuration and options if given, and
+# exports WAYLAND_DISPLAY and SWAYSOCK. Sets sway_pid. Fails when no socket appears in 10 s.
 start_sway() {
   wayland_dir=$1
   mkdir -p "$wayland_dir/run"
   chmod 700 "$wayland_dir/run"
   chmod 755 "$wayland_dir"
-  printf 'output HEADLESS-1 %s\n' "$2" >"$wayland_dir/sway.conf"
+  printf 'output HEADLESS-1 %s\n%s\n' "$2" "${3:-}" >"$wayland_dir/sway.conf"
   [ "$(id -u)" -eq 0 ] && chown -R "$wayland_uid:$wayland_uid" "$wayland_dir"
   session_prefix
   "${session_run[@]}" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
-    sway --config "$wayland_dir/sway.conf" >"$wayland_dir/sway.log" 2>&1 &
+    sway "${@:4}" --config "$wayland_dir/sway.conf" >"$wayland_dir/sway.log" 2>&1 &
   # shellcheck disable=SC2034 # the caller's, to measure and to stop
   sway_pid=$!
   local _ socket ipc
@@ -91,4 +92,14 @@ stop_sway() {
   [ -n "${sway_pid:-}" ] && kill "$sway_pid" 2>/dev/null
   sway_pid=""
   nested_pid=""
+}
+
+# start_sway_for_kwin FOLDER: a headless sway whose 2560x1440 output at scale 2 a nested KDE
+# compositor fills (start_kwin WORK --wayland-display "$WAYLAND_DISPLAY" --scale S, from
+# idle-lib.sh, with FOLDER = WORK/out). kwin cannot take screenshots here; grim on sway's socket
+# can, and shows kwin's output of 1280·S x 720·S pixels as the centred block of its 2560x1440,
+# one to one. Nested kwin reports damage in its own coordinates, so sway repaints everything; no
+# border frames kwin's window. As start_sway otherwise.
+start_sway_for_kwin() {
+  start_sway "$1" "resolution 2560x1440 scale 2" "default_border none" -D damage=rerender
 }
