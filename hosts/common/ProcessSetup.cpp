@@ -2,26 +2,13 @@
 
 #include "hosts/common/ExitCodes.h"
 
-#include <malloc.h>
-
 #include <exception>
 #include <iostream>
 #include <new>
 
 namespace zibbles::host {
 
-void setUpProcess() {
-    // Answers of up to 16 MiB come and go for as long as the saver runs. Left to itself, the C
-    // library raises its threshold for mapping large blocks to the largest one freed so far, and
-    // from then on serves them from its heap, whose freed pages stay resident and fragment: five
-    // refused 16 MiB answers then held several MiB beyond the body budget. A fixed threshold (the
-    // default's value) gives every large body back to the system when it is freed. It is the
-    // whole process's policy, so it is set here, once, and not by the URL session.
-    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-}
-
 int runProgram(std::string_view program, const std::function<int()>& body) {
-    setUpProcess();
     try {
         return body();
     } catch (const std::bad_alloc&) {
