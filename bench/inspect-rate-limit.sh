@@ -54,6 +54,7 @@ s = json.load(open(sys.argv[1]))
 print(float(sys.argv[3]) - float(sys.argv[2]), s["decoded"], s["failed"], s["refused"]["count"],
       s["refused"]["retried"], s["rate"]["tokensPerSecond"])
 PY
+      echo "$kind $build run $run: $(tail -n 1 "$work/$kind-$build.rows")" >&2
     done
   done
 done
