@@ -10,8 +10,9 @@ namespace zibbles::inspect {
 
 namespace {
 
-// Large enough that a read costs little per byte, small enough to stay in the cache's reach.
-constexpr std::size_t blockBytes = 1u << 20;
+// Large enough that a read costs little per byte, small enough to stay in the cache's reach and
+// to touch few pages.
+constexpr std::size_t blockBytes = 1u << 18;
 
 } // namespace
 

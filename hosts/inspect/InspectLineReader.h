@@ -35,7 +35,7 @@ class LineReader {
     int fd_;
     std::size_t maximumLine_;
     // Left uninitialised: every byte handed over has been read into it first, and zeroing a
-    // megabyte would cost as much as reading it.
+    // block would cost about as much as reading it.
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_ = 0;
     std::size_t begin_ = 0;   // first byte not handed over yet
