@@ -1,7 +1,6 @@
 #include "hosts/inspect/InspectChainClient.h"
 
 #include "Zibbles/supply/RpcRequest.h"
-#include "hosts/inspect/InspectPacing.h"
 #include "hosts/inspect/InspectRetry.h"
 
 #include <condition_variable>
@@ -23,7 +22,7 @@ using Clock = std::chrono::steady_clock;
 
 struct Finished {
     std::size_t index = 0;
-    std::uint64_t ticket = 0; // the pacer's
+    RequestPacer::Ticket ticket; // the pacer's
     TokenAnswer answer;
     std::optional<host::Refusal> refusal;
 };
@@ -117,7 +116,7 @@ AskingState ChainClient::state() const {
 }
 
 // Called without the lock: a session that is gone completes at once, on this thread.
-void ChainClient::start(std::size_t index, TokenId tokenId, std::uint64_t ticket) {
+void ChainClient::start(std::size_t index, TokenId tokenId, RequestPacer::Ticket ticket) {
     const auto started = Clock::now();
     auto request = tokenUriRequest(tokenId, target_.url, target_.contract, tokenRequestTimeout);
     auto task =

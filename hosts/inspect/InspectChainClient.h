@@ -8,6 +8,7 @@
 
 #include "Zibbles/LoadedZibble.h"
 #include "hosts/common/Refusal.h"
+#include "hosts/inspect/InspectPacing.h"
 #include "platform/HttpSession.h"
 
 #include <chrono>
@@ -72,7 +73,7 @@ class ChainClient {
   private:
     struct Shared;
     struct Asking;
-    void start(std::size_t index, TokenId tokenId, std::uint64_t ticket);
+    void start(std::size_t index, TokenId tokenId, RequestPacer::Ticket ticket);
 
     std::shared_ptr<platform::HttpSession> session_;
     ChainTarget target_;

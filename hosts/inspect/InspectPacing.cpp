@@ -4,43 +4,39 @@
 
 namespace zibbles::inspect {
 
-std::uint64_t RequestPacer::sent(double at) {
+RequestPacer::Ticket RequestPacer::sent(double at) {
     lastSent_ = std::max(lastSent_, at);
-    sends_.push_back(Sent{lastSent_, false});
-    return firstTicket_ + sends_.size() - 1;
+    return Ticket{sentCount_++, lastSent_};
 }
 
-void RequestPacer::answered(std::uint64_t) {
+void RequestPacer::answered(const Ticket&) {
     gap_ *= 1.0 - probePerAnswer;
 }
 
-void RequestPacer::refused(std::uint64_t ticket) {
-    if (ticket < firstTicket_ || ticket - firstTicket_ >= sends_.size())
-        return; // sent before the mark: old news
-    Sent& refused = sends_[ticket - firstTicket_];
-    refused.refused = true;
-    if (anyRefused_ && refused.at <= adjustedAt_)
+void RequestPacer::refused(const Ticket& ticket) {
+    if (marked_ && ticket.sequence < adjustedBefore_) {
+        // Sent under the old spacing: it says nothing new, but a later refusal must not count
+        // it as let through.
+        if (ticket.sequence > mark_.sequence)
+            refusedSinceMark_.insert(ticket.sequence);
         return;
-    if (!anyRefused_) {
+    }
+    if (!marked_) {
         gap_ = firstGapSeconds;
     } else {
-        std::size_t letThrough = 0;
-        for (const Sent& s : sends_)
-            if (s.at > markAt_ && s.at < refused.at && !s.refused)
-                ++letThrough;
+        const auto refusedBetween = static_cast<std::uint64_t>(std::distance(
+            refusedSinceMark_.begin(), refusedSinceMark_.lower_bound(ticket.sequence)));
+        const std::uint64_t letThrough = ticket.sequence - mark_.sequence - 1 - refusedBetween;
         gap_ = letThrough > 0
-                   ? (refused.at - markAt_) / static_cast<double>(letThrough) * (1.0 + margin)
+                   ? (ticket.at - mark_.at) / static_cast<double>(letThrough) * (1.0 + margin)
                    : 2.0 * gap_;
     }
-    gap_ = std::clamp(gap_, firstGapSeconds / 8.0, longestGapSeconds);
-    anyRefused_ = true;
-    markAt_ = refused.at;
-    adjustedAt_ = lastSent_;
-    // What was sent before the mark is never counted again.
-    while (!sends_.empty() && sends_.front().at < markAt_) {
-        sends_.pop_front();
-        ++firstTicket_;
-    }
+    gap_ = std::clamp(gap_, shortestGapSeconds, longestGapSeconds);
+    marked_ = true;
+    mark_ = ticket;
+    adjustedBefore_ = sentCount_;
+    refusedSinceMark_.erase(refusedSinceMark_.begin(),
+                            refusedSinceMark_.upper_bound(ticket.sequence));
 }
 
 } // namespace zibbles::inspect

@@ -15,44 +15,46 @@
 // it and changes nothing.
 
 #include <cstdint>
-#include <deque>
+#include <set>
 
 namespace zibbles::inspect {
 
 class RequestPacer {
   public:
     static constexpr double firstGapSeconds = 0.02;
+    // Once refused, an endpoint is never asked faster than this, whatever a burst suggests.
+    static constexpr double shortestGapSeconds = 0.0025;
     // An endpoint slower than one request in this many seconds is left to the refused ids'
     // own waits.
     static constexpr double longestGapSeconds = 2.0;
     static constexpr double margin = 0.05;         // spaced this much wider than the rate learnt
     static constexpr double probePerAnswer = 0.01; // the spacing shrinks this much per answer
 
+    struct Ticket {
+        std::uint64_t sequence = 0; // requests sent before this one
+        double at = 0.0;
+    };
+
     // The earliest moment the next request may start; any moment while nothing is spaced.
     double nextStart() const { return gap_ > 0.0 ? lastSent_ + gap_ : lastSent_; }
     bool paced() const { return gap_ > 0.0; }
     double gapSeconds() const { return gap_; }
 
-    // A request started at `at` (never earlier than the one before). Gives its ticket.
-    std::uint64_t sent(double at);
+    // A request started at `at` (never earlier than the one before).
+    Ticket sent(double at);
     // Its answer was one (not a refusal).
-    void answered(std::uint64_t ticket);
+    void answered(const Ticket& ticket);
     // The endpoint refused it.
-    void refused(std::uint64_t ticket);
+    void refused(const Ticket& ticket);
 
   private:
-    struct Sent {
-        double at = 0.0;
-        bool refused = false;
-    };
-
     double gap_ = 0.0;
     double lastSent_ = 0.0;
-    bool anyRefused_ = false;
-    double markAt_ = 0.0;     // when the last refused request that changed the spacing was sent
-    double adjustedAt_ = 0.0; // requests sent at or before this went out under the old spacing
-    std::deque<Sent> sends_;  // from the mark on, the first with ticket firstTicket_
-    std::uint64_t firstTicket_ = 0;
+    std::uint64_t sentCount_ = 0;
+    bool marked_ = false;
+    Ticket mark_;                      // the last refused request that changed the spacing
+    std::uint64_t adjustedBefore_ = 0; // requests with a lower sequence went out before that
+    std::set<std::uint64_t> refusedSinceMark_;
 };
 
 } // namespace zibbles::inspect

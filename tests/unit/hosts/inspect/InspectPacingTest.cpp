@@ -53,7 +53,7 @@ Survey survey(LimitingEndpoint endpoint, int ids) {
     Survey result;
     while (settled < ids) {
         // The first eight go out together, before any answer is in.
-        std::vector<std::pair<int, std::uint64_t>> batch;
+        std::vector<std::pair<int, RequestPacer::Ticket>> batch;
         do {
             int id = -1;
             if (!due.empty() && due.begin()->first <= now) {
@@ -116,7 +116,7 @@ TEST(RequestPacer, learnsOnlyFromWhatItCanKnow) {
     EXPECT_EQ(pacer.nextStart(), 0.19);
 
     // Eight at once, five refused: one refusal's worth of news, not five.
-    std::vector<std::uint64_t> burst;
+    std::vector<RequestPacer::Ticket> burst;
     for (int i = 0; i < 8; ++i)
         burst.push_back(pacer.sent(1.0));
     for (int i = 3; i < 8; ++i)
