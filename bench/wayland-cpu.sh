@@ -13,7 +13,7 @@
 #     workspace switched away can hide one) on one output, then on two outputs with the second
 #     one's workspace switched away; the saver's CPU (all its threads, from schedstat) and its
 #     presents per second on each output. BENCH_BEFORE=PATH runs an earlier build alongside, one
-#     run of each in turn.
+#     run of each in turn; BENCH_HIDDEN_SIZE=WxH sizes the hidden output (1920x1080).
 # Usage: bench/wayland-cpu.sh ZIBBLES_BINARY WAYLAND_REFERENCE_BINARY [SECONDS [RUNS]]
 #   (defaults: 10 s, 3 runs each); BENCH_ONLY=hidden measures only the hidden views.
 # Prints one line per run and the medians: CPU seconds per second of running (utime + stime of
@@ -187,7 +187,7 @@ declare -A views
 for setup in "one output" "two outputs, one hidden"; do
   if [ "$setup" = "two outputs, one hidden" ]; then
     as_session_user swaymsg create_output >/dev/null
-    as_session_user swaymsg output HEADLESS-2 resolution 1920x1080 >/dev/null
+    as_session_user swaymsg output HEADLESS-2 resolution "${BENCH_HIDDEN_SIZE:-1920x1080}" >/dev/null
     as_session_user swaymsg focus output HEADLESS-1 >/dev/null
   fi
   for i in $(seq "$runs"); do
