@@ -15,16 +15,20 @@ namespace {
 
 bool anythingMoves(PresentBackend& backend, double t) {
     for (std::size_t i = 0; i < backend.screenCount(); ++i)
-        for (const auto& layer : backend.screen(i).view.layer()->sublayers())
-            if (layer->isAnimating(t))
-                return true;
+        if (backend.seen(i))
+            for (const auto& layer : backend.screen(i).view.layer()->sublayers())
+                if (layer->isAnimating(t))
+                    return true;
     return false;
 }
 
-// Paints and shows what changed on every screen. Gives true when anything was shown.
+// Paints and shows what changed on every screen that can be seen. Gives true when anything was
+// shown.
 bool renderAll(PresentBackend& backend, double now, Redraw redraw) {
     bool shown = false;
     for (std::size_t i = 0; i < backend.screenCount(); ++i) {
+        if (!backend.seen(i))
+            continue;
         const ScreenParts screen = backend.screen(i);
         if (redraw == Redraw::FullFrame)
             screen.compositor.invalidate();

@@ -71,6 +71,11 @@ class PresentBackend {
     // Main thread. The screens now shown.
     virtual std::size_t screenCount() const = 0;
     virtual ScreenParts screen(std::size_t index) = 0;
+    // Whether anyone can see the screen now, as far as the backend knows (an output the
+    // compositor stopped asking frames of, a window fully covered). One that cannot is not
+    // painted, and its motion sets no pace; the next frame after it is seen again paints what
+    // changed meanwhile.
+    virtual bool seen(std::size_t /*index*/) { return true; }
 
     // What a post to the main queue does, from any thread, to wake the wait. It is not called
     // once the loop has ended.

@@ -9,7 +9,6 @@
 namespace zibbles::host {
 
 int runProgram(std::string_view program, const std::function<int()>& body) {
-    setUpProcess();
     try {
         return body();
     } catch (const std::bad_alloc&) {

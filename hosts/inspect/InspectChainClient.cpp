@@ -22,6 +22,7 @@ using Clock = std::chrono::steady_clock;
 
 struct Finished {
     std::size_t index = 0;
+    RequestPacer::Ticket ticket; // the pacer's
     TokenAnswer answer;
     std::optional<host::Refusal> refusal;
 };
@@ -45,12 +46,17 @@ struct ChainClient::Asking {
     std::vector<int> tries, refusals;                  // per id
     std::map<std::size_t, TokenAnswer> ready;          // by index, to be handed over in order
     std::multimap<Clock::time_point, std::size_t> due; // refused ids and when to ask them again
-    AdaptiveConcurrency concurrency{maximumInFlight};
+    RequestPacer pacer;
     std::minstd_rand random{std::random_device{}()};
     Clock::time_point began = Clock::now();
 
-    // Set by a refusal, until the wait it asked for; cleared by an answer that is not one.
-    std::optional<Clock::time_point> heldUntil;
+    double secondsAt(Clock::time_point t) const {
+        return std::chrono::duration<double>(t - began).count();
+    }
+    Clock::time_point pointAt(double seconds) const {
+        return began +
+               std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    }
 
     void settle(std::size_t index, TokenAnswer answer) {
         answer.refusals = refusals[index];
@@ -61,24 +67,19 @@ struct ChainClient::Asking {
     void file(Finished finished, AskingState& state) {
         const std::size_t index = finished.index;
         if (!finished.refusal) {
-            heldUntil.reset();
-            // While refused ids wait their turn, the endpoint has not shown that it takes more.
-            if (due.empty())
-                concurrency.answered();
+            pacer.answered(finished.ticket);
             settle(index, std::move(finished.answer));
             return;
         }
         ++state.refused;
         if (refusals[index]++ == 0)
             ++state.refusedTokens;
-        concurrency.refused();
+        pacer.refused(finished.ticket);
         const double unit = std::uniform_real_distribution<double>(0.0, 1.0)(random);
         const std::chrono::duration<double> wait(
             retryWait(*finished.refusal, refusals[index], unit));
-        const auto then = Clock::now() + std::chrono::duration_cast<Clock::duration>(wait);
-        heldUntil = then;
         if (tries[index] < maximumTries) {
-            due.emplace(then, index);
+            due.emplace(Clock::now() + std::chrono::duration_cast<Clock::duration>(wait), index);
             return;
         }
         finished.answer.refusedEveryTry = std::move(finished.refusal->words);
@@ -87,7 +88,8 @@ struct ChainClient::Asking {
 
     void describe(AskingState& state) const {
         const auto now = Clock::now();
-        state.concurrency = concurrency.limit();
+        state.concurrency = maximumInFlight;
+        state.pacedPerSecond = pacer.paced() ? 1.0 / pacer.gapSeconds() : 0.0;
         state.waiting = due.size();
         state.nextTryInSeconds =
             due.empty()
@@ -114,14 +116,14 @@ AskingState ChainClient::state() const {
 }
 
 // Called without the lock: a session that is gone completes at once, on this thread.
-void ChainClient::start(std::size_t index, TokenId tokenId) {
+void ChainClient::start(std::size_t index, TokenId tokenId, RequestPacer::Ticket ticket) {
     const auto started = Clock::now();
     auto request = tokenUriRequest(tokenId, target_.url, target_.contract, tokenRequestTimeout);
-    auto task = session_->dataTask(
-        std::move(request),
-        [shared = shared_, index, tokenId, started](std::optional<std::string> body,
-                                                    std::optional<platform::HttpResponse> response,
-                                                    std::optional<platform::HttpError> error) {
+    auto task =
+        session_->dataTask(std::move(request), [shared = shared_, index, ticket, tokenId, started](
+                                                   std::optional<std::string> body,
+                                                   std::optional<platform::HttpResponse> response,
+                                                   std::optional<platform::HttpError> error) {
             const std::chrono::duration<double> took = Clock::now() - started;
             const bool stopped = error && error->is(platform::HttpErrorCode::Cancelled);
             std::optional<host::Refusal> refusal;
@@ -131,7 +133,7 @@ void ChainClient::start(std::size_t index, TokenId tokenId) {
             shared->underWay.erase(index);
             if (!stopped)
                 shared->finished.push_back(
-                    Finished{index,
+                    Finished{index, ticket,
                              TokenAnswer{tokenId, std::move(body), std::move(response),
                                          std::move(error), took.count(), 0, std::nullopt},
                              std::move(refusal)});
@@ -158,20 +160,19 @@ bool ChainClient::askAll(const std::vector<TokenId>& ids,
         if (asking.tries[index]++ > 0)
             ++state_.retried;
         ++state_.requests;
-        start(index, ids[index]);
+        start(index, ids[index], asking.pacer.sent(asking.secondsAt(Clock::now())));
     };
     std::size_t next = 0, handed = 0;
     std::unique_lock lock(shared_->mutex);
     while (handed < ids.size() && !shared_->stopping) {
         const auto now = Clock::now();
-        // After a refusal nothing more starts until an answer comes that is not one, or until
-        // the wait that refusal asked for is over; then a single request at a time: the first
-        // refused id whose time has come, or a new id when none waits. An endpoint that refuses
-        // at once would otherwise be asked faster than its rate however few requests are kept
-        // under way, and the ids it refused would spend their tries on one another's heels.
-        const bool held = asking.heldUntil.has_value();
-        const bool room = held ? now >= *asking.heldUntil && shared_->underWay.empty()
-                               : shared_->underWay.size() < asking.concurrency.limit();
+        // Requests start no faster than the pace learnt from the endpoint's refusals
+        // (InspectPacing.h), at most eight under way. A refused id waits what its refusal asked
+        // for (or its backoff) while other ids go on at that pace, so that an endpoint that
+        // refuses at once is neither outrun nor left idle.
+        const auto paceAllows = asking.pointAt(asking.pacer.nextStart());
+        const bool room = shared_->underWay.size() < maximumInFlight && now >= paceAllows;
+        const bool newRoom = next < ids.size() && next < handed + maximumAhead;
         if (!shared_->finished.empty()) {
             std::vector<Finished> batch = std::move(shared_->finished);
             shared_->finished.clear();
@@ -190,8 +191,7 @@ bool ChainClient::askAll(const std::vector<TokenId>& ids,
             ask(index);
             tell();
             lock.lock();
-        } else if (room && next < ids.size() && next < handed + maximumAhead &&
-                   (!held || asking.due.empty())) {
+        } else if (room && newRoom) {
             lock.unlock();
             ask(next++);
             lock.lock();
@@ -202,19 +202,27 @@ bool ChainClient::askAll(const std::vector<TokenId>& ids,
             lock.unlock();
             onAnswer(std::move(answer));
             lock.lock();
-        } else if (!asking.due.empty() || held) {
-            // With no room the next try waits for a request to finish, not for its time.
-            auto wake = now + waitingStateInterval;
-            if (held && now < *asking.heldUntil)
-                wake = std::min(wake, *asking.heldUntil);
-            else if (room && !asking.due.empty())
-                wake = std::min(wake, asking.due.begin()->first);
-            shared_->changed.wait_until(lock, wake);
+        } else {
+            // Woken by a request that finishes, else when the pace or a waiting id allows the
+            // next start, and a few times a second while ids wait, for the progress line.
+            std::optional<Clock::time_point> wake;
+            if (shared_->underWay.size() < maximumInFlight) {
+                if (!asking.due.empty())
+                    wake = std::max(asking.due.begin()->first, paceAllows);
+                if (newRoom)
+                    wake = std::min(wake.value_or(paceAllows), paceAllows);
+            }
+            if (!asking.due.empty())
+                wake =
+                    std::min(wake.value_or(now + waitingStateInterval), now + waitingStateInterval);
+            if (!wake) {
+                shared_->changed.wait(lock);
+                continue;
+            }
+            shared_->changed.wait_until(lock, *wake);
             lock.unlock();
             tell();
             lock.lock();
-        } else {
-            shared_->changed.wait(lock);
         }
     }
     if (handed == ids.size()) {

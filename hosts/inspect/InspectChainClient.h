@@ -3,11 +3,12 @@
 // Asks a chain for tokens' URIs as the saver does (the same eth_call, header and 12 s timeout),
 // through the platform's URL session: at most eight requests at once, answers handed over in the
 // order the ids were given. An endpoint that refuses (host::refusalOf) is asked again after the
-// wait it names or a backoff, at most six tries per id, and fewer requests are kept under way
-// while it refuses (InspectRetry.h).
+// wait it names or a backoff, at most six tries per id (InspectRetry.h), and requests start no
+// faster than the rate learnt from its refusals (InspectPacing.h).
 
 #include "Zibbles/LoadedZibble.h"
 #include "hosts/common/Refusal.h"
+#include "hosts/inspect/InspectPacing.h"
 #include "platform/HttpSession.h"
 
 #include <chrono>
@@ -41,7 +42,8 @@ struct AskingState {
     std::size_t refused = 0;       // answers that were refusals
     std::size_t retried = 0;       // requests that asked a refused id again
     std::size_t refusedTokens = 0; // ids refused at least once
-    std::size_t concurrency = 0;   // requests allowed under way now
+    std::size_t concurrency = 0;   // requests allowed under way at once
+    double pacedPerSecond = 0.0;   // the pace learnt from refusals; 0 while none came
     std::size_t waiting = 0;       // refused ids waiting to be asked again
     double nextTryInSeconds = 0.0; // until the first of them is, when one waits
     double seconds = 0.0;          // since the asking began
@@ -71,7 +73,7 @@ class ChainClient {
   private:
     struct Shared;
     struct Asking;
-    void start(std::size_t index, TokenId tokenId);
+    void start(std::size_t index, TokenId tokenId, RequestPacer::Ticket ticket);
 
     std::shared_ptr<platform::HttpSession> session_;
     ChainTarget target_;

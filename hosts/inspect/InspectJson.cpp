@@ -2,6 +2,7 @@
 
 #include "Zibbles/ContentBounds.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -90,10 +91,14 @@ void appendPixels(std::string& out, const Pixels& pixels) {
 
 } // namespace
 
-std::string inspectionJson(const host::StagedDecoding& inspection) {
-    std::string out;
-    // About 30 characters a pixel: one allocation instead of a string grown a dozen times over.
-    out.reserve(64 + (inspection.pixels ? 32 * inspection.pixels.value->size() : 128));
+void appendInspectionJson(std::string& out, const host::StagedDecoding& inspection) {
+    // About 30 characters a pixel: one allocation instead of a string grown a dozen times over,
+    // and none at all in a buffer that already has the room. (Doubling, as appending would: a
+    // reserve of just enough for each answer would copy the whole buffer each time.)
+    const std::size_t needed =
+        out.size() + 64 + (inspection.pixels ? 32 * inspection.pixels.value->size() : 128);
+    if (needed > out.capacity())
+        out.reserve(std::max(needed, 2 * out.capacity()));
     out += "{\"stages\":[";
     for (std::size_t i = 0; i < inspection.stages.size(); ++i) {
         if (i > 0)
@@ -110,6 +115,11 @@ std::string inspectionJson(const host::StagedDecoding& inspection) {
         appendString(out, inspection.pixels.error.message);
     }
     out += '}';
+}
+
+std::string inspectionJson(const host::StagedDecoding& inspection) {
+    std::string out;
+    appendInspectionJson(out, inspection);
     return out;
 }
 

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -9,27 +10,34 @@ namespace zibbles::inspect {
 
 namespace {
 
-// Large enough that a read costs little per byte, small enough to stay in the cache's reach.
-constexpr std::size_t blockBytes = 1u << 20;
+// Large enough that a read costs little per byte, small enough to stay in the cache's reach and
+// to touch few pages.
+constexpr std::size_t blockBytes = 1u << 18;
 
 } // namespace
 
 LineReader::LineReader(int fd, std::size_t maximumLine)
-    : fd_(fd), maximumLine_(maximumLine), buffer_(blockBytes) {}
+    : fd_(fd), maximumLine_(maximumLine), buffer_(new char[blockBytes]), capacity_(blockBytes) {}
 
 LineReader::Fill LineReader::fill() {
     if (atEnd_)
         return Fill::End;
     // Keep the unfinished line, moved to the front, and make room for a whole block after it.
     if (begin_ > 0) {
-        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+        std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
         end_ -= begin_;
         begin_ = 0;
     }
-    if (buffer_.size() - end_ < blockBytes)
-        buffer_.resize(end_ + blockBytes);
+    if (capacity_ - end_ < blockBytes) {
+        // Doubling, so that a long line is copied over a few times, not once a block.
+        const std::size_t larger = std::max(end_ + blockBytes, 2 * capacity_);
+        std::unique_ptr<char[]> grown(new char[larger]);
+        std::memcpy(grown.get(), buffer_.get(), end_);
+        buffer_ = std::move(grown);
+        capacity_ = larger;
+    }
     for (;;) {
-        const ssize_t got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+        const ssize_t got = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
         if (got > 0) {
             end_ += static_cast<std::size_t>(got);
             return Fill::Read;
@@ -47,10 +55,10 @@ LineReader::Fill LineReader::fill() {
 
 LineReader::Next LineReader::skipRestOfLine() {
     for (;;) {
-        const void* newline = std::memchr(buffer_.data() + begin_, '\n', end_ - begin_);
+        const void* newline = std::memchr(buffer_.get() + begin_, '\n', end_ - begin_);
         if (newline) {
             begin_ =
-                static_cast<std::size_t>(static_cast<const char*>(newline) - buffer_.data()) + 1;
+                static_cast<std::size_t>(static_cast<const char*>(newline) - buffer_.get()) + 1;
             scanned_ = 0;
             return Next::TooLong;
         }
@@ -65,7 +73,7 @@ LineReader::Next LineReader::skipRestOfLine() {
 
 LineReader::Next LineReader::next(std::string_view& line) {
     for (;;) {
-        const char* start = buffer_.data() + begin_;
+        const char* start = buffer_.get() + begin_;
         const std::size_t have = end_ - begin_;
         if (const void* newline = std::memchr(start + scanned_, '\n', have - scanned_)) {
             const auto length = static_cast<std::size_t>(static_cast<const char*>(newline) - start);
@@ -85,7 +93,7 @@ LineReader::Next LineReader::next(std::string_view& line) {
         if (filled == Fill::End) {
             if (begin_ == end_)
                 return Next::End;
-            line = std::string_view(buffer_.data() + begin_, end_ - begin_);
+            line = std::string_view(buffer_.get() + begin_, end_ - begin_);
             begin_ = end_;
             scanned_ = 0;
             return Next::Line;

@@ -5,8 +5,8 @@
 // line allowed.
 
 #include <cstddef>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 namespace zibbles::inspect {
 
@@ -34,7 +34,10 @@ class LineReader {
 
     int fd_;
     std::size_t maximumLine_;
-    std::vector<char> buffer_;
+    // Left uninitialised: every byte handed over has been read into it first, and zeroing a
+    // block would cost about as much as reading it.
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_ = 0;
     std::size_t begin_ = 0;   // first byte not handed over yet
     std::size_t scanned_ = 0; // bytes from begin_ known to hold no '\n'
     std::size_t end_ = 0;     // end of the bytes read

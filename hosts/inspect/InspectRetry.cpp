@@ -16,16 +16,4 @@ double retryWait(const host::Refusal& refusal, int refusedTries, double random01
                     longestBackoffSeconds);
 }
 
-void AdaptiveConcurrency::refused() {
-    limit_ = std::max<std::size_t>(limit_ / 2, 1);
-    answersInRow_ = 0;
-}
-
-void AdaptiveConcurrency::answered() {
-    if (limit_ >= most_ || ++answersInRow_ < limit_)
-        return;
-    ++limit_;
-    answersInRow_ = 0;
-}
-
 } // namespace zibbles::inspect

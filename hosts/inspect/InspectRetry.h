@@ -1,12 +1,9 @@
 #pragma once
 
-// How the inspector rides out an endpoint that refuses: when to ask a refused id again, and how
-// many requests to keep under way, so that a survey settles at the endpoint's rate instead of
-// hammering it. Pure; the chain client applies it.
+// How the inspector rides out an endpoint that refuses: when to ask a refused id again. (How
+// fast to ask at all is InspectPacing.h's.) Pure; the chain client applies it.
 
 #include "hosts/common/Refusal.h"
-
-#include <cstddef>
 
 namespace zibbles::inspect {
 
@@ -22,21 +19,5 @@ constexpr double longestHonouredWaitSeconds = 60.0;
 // more or less, capped at 8 s. random01, from [0, 1), spreads ids refused together so that they
 // do not come back together.
 double retryWait(const host::Refusal& refusal, int refusedTries, double random01);
-
-// Halved on each refusal, down to one; one more after each run of answers as long as the level
-// itself, up to the most. (The chain client counts answers only while no refused id waits.)
-class AdaptiveConcurrency {
-  public:
-    explicit AdaptiveConcurrency(std::size_t most) : most_(most), limit_(most) {}
-
-    std::size_t limit() const { return limit_; }
-    void refused();
-    void answered();
-
-  private:
-    std::size_t most_;
-    std::size_t limit_;
-    std::size_t answersInRow_ = 0;
-};
 
 } // namespace zibbles::inspect

@@ -141,7 +141,11 @@ std::string SurveySummary::text() const {
     const double seconds = std::round(a.seconds * 10.0) / 10.0;
     out += "rate: " + number(perSecond(decoded_ + failed_, a.seconds)) + " tokens/s, " +
            number(perSecond(a.requests, a.seconds)) + " requests/s over " + number(seconds) +
-           " s; " + std::to_string(a.concurrency) + " at once at the end\n";
+           " s; " +
+           (a.pacedPerSecond > 0.0
+                ? "paced at " + number(std::round(a.pacedPerSecond * 10.0) / 10.0) +
+                      " requests/s at the end\n"
+                : "up to " + std::to_string(a.concurrency) + " at once, not paced\n");
     out += "rects per figure: " + statsText(rects_, minMedianMax, "") + "\n";
     out += "answer size: " + statsText(answerBytes_, medianMax, " bytes") + "\n";
     out += "request time: " + statsText(requestMilliseconds_, medianP95, " ms") + "\n";
@@ -170,7 +174,10 @@ std::string SurveySummary::json() const {
            ",\"seconds\":" + number(std::round(a.seconds * 1000.0) / 1000.0) +
            ",\"tokensPerSecond\":" + number(perSecond(decoded_ + failed_, a.seconds)) +
            ",\"requestsPerSecond\":" + number(perSecond(a.requests, a.seconds)) +
-           ",\"concurrency\":" + std::to_string(a.concurrency) + "}";
+           ",\"concurrency\":" + std::to_string(a.concurrency) + ",\"pacedRequestsPerSecond\":" +
+           (a.pacedPerSecond > 0.0 ? number(std::round(a.pacedPerSecond * 10.0) / 10.0)
+                                   : std::string("null")) +
+           "}";
     out += ",\"rects\":" + statsJson(rects_, minMedianMax) +
            ",\"answerBytes\":" + statsJson(answerBytes_, medianMax) +
            ",\"requestMilliseconds\":" + statsJson(requestMilliseconds_, medianP95) + "}";

@@ -31,6 +31,7 @@
 #include "hosts/common/VersionText.h"
 #include "hosts/saver/HackOptions.h"
 #include "hosts/saver/IdleLauncherStart.h"
+#include "hosts/saver/SaverMemory.h"
 #include "hosts/saver/sdl/SdlHackWindow.h"
 #include "hosts/saver/sdl/SdlLoop.h"
 #include "hosts/saver/wayland/WaylandSaver.h"
@@ -434,5 +435,6 @@ int runMain(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    zibbles::host::keepSaverMemoryFlat();
     return zibbles::host::runProgram(kProgram, [&] { return runMain(argc, argv); });
 }

@@ -35,6 +35,11 @@ class SdlBackend final : public PresentBackend {
 
     std::size_t screenCount() const override { return screens_.size(); }
     ScreenParts screen(std::size_t i) override { return screens_[i].parts(); }
+    // A window minimised or hidden by its window manager.
+    bool seen(std::size_t i) override {
+        return !(SDL_GetWindowFlags(screens_[i].window) &
+                 (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED));
+    }
 
     // SDL_WaitEventTimeout wakes for an event of the host's own type.
     std::function<void()> wakeHook() override {

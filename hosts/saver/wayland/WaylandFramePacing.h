@@ -8,7 +8,9 @@
 // The fallback timer: a compositor that has answered no frame callback at all within
 // kFrameCallbackPatienceSeconds of the first one asked for is taken for one that sends none.
 // Its views then present on the loop's refresh grid alone, until a callback comes after all.
-// Once any callback has come, an unanswered one means "not shown" and is waited out.
+// Once any callback has come, an unanswered one means "not shown" and is waited out; one
+// unanswered for longer than kUnseenAfterSeconds (a shown output answers within a refresh) marks
+// a surface nobody sees, which is then not painted at all until its callback comes.
 // Main thread only.
 
 #include "platform/wayland/CompositorTargetWayland.h"
@@ -19,6 +21,7 @@
 namespace zibbles::host {
 
 constexpr double kFrameCallbackPatienceSeconds = 1.0;
+constexpr double kUnseenAfterSeconds = 0.1;
 
 class WaylandFramePacing {
   public:
@@ -33,6 +36,10 @@ class WaylandFramePacing {
     // The target shows nothing until its callback fires.
     bool held(const platform::CompositorTargetWayland& target) const {
         return !fallback() && target.awaitingFrame();
+    }
+    // An output switched away, covered or dark: its callback is held back past any refresh.
+    bool unseen(const platform::CompositorTargetWayland& target) const {
+        return callbacksSeen_ && target.secondsAwaitingFrame() >= kUnseenAfterSeconds;
     }
     // Seconds before the fallback may have to start, when it may.
     std::optional<double>

@@ -36,6 +36,7 @@ class WaylandBackend final : public PollingBackend {
     ScreenParts screen(std::size_t i) override {
         return {*screens_[i].view, screens_[i].compositor, screens_[i].window->target()};
     }
+    bool seen(std::size_t i) override { return !pacing_.unseen(screens_[i].window->target()); }
 
     Next beforeFrame() override {
         if (quit_ || std::any_of(screens_.begin(), screens_.end(),

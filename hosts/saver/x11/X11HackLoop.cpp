@@ -36,11 +36,21 @@ void windowResized(HackScreen& screen, std::int64_t width, std::int64_t height) 
     screen.compositor.invalidate();
 }
 
-Next handle(const XEvent& event, HackScreen& screen) {
+// What the hack's window is known to show, from the server's VisibilityNotify.
+struct WindowSight {
+    bool fullyCovered = false;
+};
+
+Next handle(const XEvent& event, HackScreen& screen, WindowSight& sight) {
     const ::Window window = screen.window->window();
     if (screen.target->takeCompletion(event))
         return Next::Continue;
     switch (event.type) {
+    case VisibilityNotify:
+        // Uncovered parts come with their Expose, which repaints them.
+        if (event.xvisibility.window == window)
+            sight.fullyCovered = event.xvisibility.state == VisibilityFullyObscured;
+        return Next::Continue;
     case DestroyNotify:
         return event.xdestroywindow.window == window ? Next::Quit : Next::Continue;
     case ConfigureNotify:
@@ -56,7 +66,7 @@ Next handle(const XEvent& event, HackScreen& screen) {
 }
 
 // Handles every event that has come, without waiting for more.
-Next handlePendingEvents(HackScreen& screen) {
+Next handlePendingEvents(HackScreen& screen, WindowSight& sight) {
     Display* display = screen.window->display();
     Next next = Next::Continue;
     // One read of the connection per wake-up; handling may take a completion off the queue, so
@@ -65,7 +75,7 @@ Next handlePendingEvents(HackScreen& screen) {
     while (XEventsQueued(display, QueuedAlready) > 0) {
         XEvent event;
         XNextEvent(display, &event);
-        if (handle(event, screen) == Next::Quit)
+        if (handle(event, screen, sight) == Next::Quit)
             next = Next::Quit;
     }
     return next;
@@ -126,9 +136,13 @@ class X11HackBackend final : public PollingBackend {
 
     std::size_t screenCount() const override { return 1; }
     ScreenParts screen(std::size_t) override { return screen_.parts(); }
+    // A window wholly under others (where the server says so: a compositing manager makes every
+    // window count as unobscured) is not painted; the X connection is then watched for the
+    // notice that it is uncovered.
+    bool seen(std::size_t) override { return !sight_.fullyCovered; }
 
     Next beforeFrame() override {
-        return xWindowLost() ? Next::Quit : handlePendingEvents(screen_);
+        return xWindowLost() ? Next::Quit : handlePendingEvents(screen_, sight_);
     }
 
     double frameAfter(const FrameGrid& grid, double, double now, bool moving) override {
@@ -150,6 +164,7 @@ class X11HackBackend final : public PollingBackend {
   private:
     HackScreen& screen_;
     platform::Trace* trace_;
+    WindowSight sight_;
 };
 
 } // namespace
@@ -169,7 +184,8 @@ std::unique_ptr<HackDisplay> HackDisplay::open(const HackWindow& which, std::str
         return nullptr;
     }
     // This connection's own selection; the daemon's ButtonPress stays the daemon's.
-    XSelectInput(display, opened->window_, StructureNotifyMask | ExposureMask);
+    XSelectInput(display, opened->window_,
+                 StructureNotifyMask | ExposureMask | VisibilityChangeMask);
     opened->size_ = {attributes.width, attributes.height};
     opened->scale_ = platform::xftScaleOf(XResourceManagerString(display));
     return opened;

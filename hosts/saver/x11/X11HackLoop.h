@@ -9,12 +9,13 @@
 //  [X] No round trip per frame: the server's completion events are read at the next tick.
 //  [X] Resizes, exposes and the window's end (StructureNotify, Exposure; never ButtonPress,
 //      which the daemon holds).
+//  [X] A window wholly covered (VisibilityNotify) is not painted until it is uncovered.
 //  [X] A trace event per present, "frame.presented" {rects, pixels}, when a trace is written.
 //  [ ] Several monitors of one X screen: the daemon gives one window and one process to each.
 
 #include "hosts/common/HostOptions.h"
-#include "hosts/saver/HackOptions.h"
 #include "hosts/common/PresentLoop.h"
+#include "hosts/saver/HackOptions.h"
 #include "platform/Trace.h"
 #include "platform/x11/CompositorTargetX11Shm.h"
 

@@ -14,7 +14,7 @@ command -v nginx >/dev/null || { echo "$0: nginx is missing (nginx-light); skipp
 e2e_start_chain
 trap 'front_down; e2e_cleanup' EXIT
 front="$work/front"
-front_up "$front" "$ZIBBLES_CHAIN_PORT" over-429 over-rpc refuse-all strict-429 || {
+front_up "$front" "$ZIBBLES_CHAIN_PORT" over-429 over-rpc prompt-429 prompt-rpc refuse-all strict-429 || {
   fail "nginx did not start in front of the chain"
   e2e_finish
 }
@@ -38,8 +38,8 @@ refused_tokens=$!
 "$inspect" --survey 2 --seed 1 --json --endpoint "$refusing" >"$work/refused-survey.json" 2>&1 &
 refused_survey=$!
 
-# The limiting fronts: every token decodes, and what the front refused (nginx's own count) is what
-# the summary and the lines count.
+# The limiting fronts, with a queue and without (the excess refused at once): every token decodes,
+# and what the front refused (nginx's own count) is what the summary and the lines count.
 while IFS='|' read -r kind; do
   url=${front_url[$kind]}
   "$inspect" --survey 30 --seed 11 --json --endpoint "$url" >"$work/$kind-survey.json" 2>&1
@@ -73,6 +73,8 @@ PY
 done <<EOF
 over-429
 over-rpc
+prompt-429
+prompt-rpc
 EOF
 
 wait "$refused_tokens"

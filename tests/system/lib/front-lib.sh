@@ -8,6 +8,7 @@
 #               carrying data.backoff_seconds 1
 #   prompt-429  as over-429, but the burst is served at once (nodelay) and the excess refused at
 #               once, as endpoints that keep no queue do
+#   prompt-rpc  as over-rpc, with no queue either
 #   strict-429  1 request a second, no burst; the excess: 429 with Retry-After: 1
 #   refuse-all  every request: 503, with no word on when to come back
 #
@@ -32,7 +33,10 @@ front_server() {
       [[ $kind == prompt-429 ]] && burst=' burst=2 nodelay'
       refused="error_page 429 @refused; location @refused { add_header Retry-After 1 always; return 429 'Too Many Requests'; }"
       ;;
-    over-rpc) refused="error_page 429 =200 @refused; location @refused { default_type application/json; return 200 '$rpc_refusal'; }" ;;
+    over-rpc | prompt-rpc)
+      [[ $kind == prompt-rpc ]] && burst=' burst=2 nodelay'
+      refused="error_page 429 =200 @refused; location @refused { default_type application/json; return 200 '$rpc_refusal'; }"
+      ;;
     strict-429)
       rate=1r/s burst=''
       refused="error_page 429 @refused; location @refused { add_header Retry-After 1 always; return 429 'Too Many Requests'; }"

@@ -6,7 +6,7 @@
 
 #include "Zibbles/ZibblesBounceView.h"
 #include "Zibbles/supply/FetchCompletion.h"
-#include "hosts/common/ProcessSetup.h"
+#include "hosts/saver/SaverMemory.h"
 #include "platform/curl/HttpSessionCurl.h"
 #include "tests/support/HostileServer.h"
 #include "tests/support/TestEnvironment.h"
@@ -40,9 +40,8 @@ constexpr bool memoryIsMeasurable = false;
 #else
 constexpr bool memoryIsMeasurable = true;
 #endif
-// The resident figures are a program's, so the process runs under the programs' allocator
-// policy.
-[[maybe_unused]] const bool processSetUp = (host::setUpProcess(), true);
+// The resident figures are the saver's, so the process runs under the saver's allocator policy.
+[[maybe_unused]] const bool saverMemory = (host::keepSaverMemoryFlat(), true);
 
 double soakHours() {
     const char* text = std::getenv("ZIBBLES_SOAK_HOURS");

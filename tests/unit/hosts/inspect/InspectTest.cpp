@@ -115,9 +115,17 @@ TEST(Inspect, batchAnswersEveryLineInOrder) {
 // revert, whole numbers past 10^5, no final newline).
 TEST(Inspect, batchStreamsWithTheSameAnswers) {
     const std::string data = std::string(ZIBBLES_TEST_DATA) + "/inspect/mixed-batch.";
-    const Outcome run = inspect("--batch", slurp(data + "jsonl"));
+    const std::string lines = slurp(data + "jsonl"), expected = slurp(data + "expected");
+    const Outcome run = inspect("--batch", lines);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, slurp(data + "expected"));
+    EXPECT_EQ(run.out, expected);
+    // Many chunks' worth: a chunk that was written out is filled again and answers as a new one.
+    std::string many, manyExpected;
+    for (int copy = 0; copy < 250; ++copy) {
+        many += lines + "\n";
+        manyExpected += expected;
+    }
+    EXPECT_EQ(inspect("--batch", many).out, manyExpected);
 
     // A line past the 16 MiB an answer may hold is answered unread, and the next line still is;
     // a line of several read blocks decodes whole, and of two "result" members the last counts.

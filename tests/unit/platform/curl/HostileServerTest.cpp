@@ -5,7 +5,7 @@
 
 #include "tests/support/HostileServer.h"
 #include "Zibbles/ZibblesBounceView.h"
-#include "hosts/common/ProcessSetup.h"
+#include "hosts/saver/SaverMemory.h"
 #include "platform/Clock.h"
 #include "platform/curl/HttpSessionCurl.h"
 #include "tests/support/LoopbackServer.h"
@@ -38,9 +38,8 @@ constexpr bool memoryIsMeasurable = false;
 #else
 constexpr bool memoryIsMeasurable = true;
 #endif
-// The resident figures are a program's, so the process runs under the programs' allocator
-// policy.
-[[maybe_unused]] const bool processSetUp = (host::setUpProcess(), true);
+// The resident figures are the saver's, so the process runs under the saver's allocator policy.
+[[maybe_unused]] const bool saverMemory = (host::keepSaverMemoryFlat(), true);
 
 Reply replyOf(Misbehaviour kind, int status = 200, std::string body = {}) {
     Reply reply;
