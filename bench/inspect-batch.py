@@ -6,7 +6,8 @@ one-unit rects on a background rect, in Base64 JSON metadata, in a Base64 token 
 with a revert answer and a bare hex result here and there, then times each program reading it on
 standard input and writing to /dev/null, the whole process, side by side: one run of each in turn,
 RUNS rounds. The programs are the inspector, optionally an earlier build of it (--before), and the
-same decoding in Node.js (bench/inspect-batch-reference.js, when node is installed). Reports each
+project's JavaScript decoder in Node.js (demo/lib/token.mjs through
+bench/inspect-batch-reference.mjs, when node is installed). Reports each
 one's median wall clock with its spread, CPU time and page faults (from wait4), and the script's
 time over each inspector's.
 
@@ -113,7 +114,7 @@ def programs_of(args):
     programs.append(("inspector", [args.inspect, "--batch"]))
     node = shutil.which("node")
     if node and not args.no_reference:
-        script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "inspect-batch-reference.js")
+        script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "inspect-batch-reference.mjs")
         programs.append(("node", [node, script]))
     return programs
 
