@@ -6,6 +6,7 @@
 set -uo pipefail
 binary=$1 screenshot=$2
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)"
+source "$repo/tests/system/lib/steps.sh"
 source "$repo/tests/system/lib/x11-lib.sh"
 nobody=65534
 [ "$(id -u)" -eq 0 ] || { echo "skipped: needs root to run the dialog as uid $nobody"; exit 0; }
@@ -26,7 +27,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-start_xvfb 1280x800 "$work" || { echo "FAIL: Xvfb did not start"; exit 1; }
+step_logs "$work/xvfb.log" "$work/dialog.log" "$work/home/daemon.log"
+check "Xvfb starts" start_xvfb 1280x800 "$work" || finish
 mkdir -p "$work/hacks" "$work/home"
 cp "$binary" "$work/hacks/zibbles"
 cp "$repo/tests/data/figures/robot.svg" "$work/hacks/"
@@ -53,28 +55,19 @@ daemon_pid=$!
 as_nobody xscreensaver-settings >"$work/dialog.log" 2>&1 &
 dialog_pid=$!
 
-# Pixels of the root window by colour: "count #RRGGBB".
-histogram() {
-  xwd -root -silent | /usr/bin/convert xwd:- "png:$work/shot.png" 2>/dev/null &&
-    /usr/bin/convert "$work/shot.png" -format %c histogram:info:- |
-    awk '{ gsub(":", "", $1); for (i = 2; i <= NF; i++) if ($i ~ /^#/) print $1, substr(toupper($i), 1, 7) }'
-}
-pixels_of() { histogram | awk -v c="$1" '$2 == c { n += $1 } END { print n + 0 }'; }
 # The preview is about 565x317 points or more; the figure's yellow head and blue body show in it.
 preview_shown() {
-  [ "$(pixels_of '#1A1A1A')" -gt 100000 ] && [ "$(pixels_of '#F0C020')" -gt 200 ] &&
-    [ "$(pixels_of '#3A6FD8')" -gt 200 ]
+  local histogram grey head body
+  histogram=$(root_histogram "$work/shot.png")
+  grey=$(pixels_of '#1A1A1A' <<<"$histogram")
+  head=$(pixels_of '#F0C020' <<<"$histogram")
+  body=$(pixels_of '#3A6FD8' <<<"$histogram")
+  measured pixels "$grey grey, $head of the head, $body of the body"
+  [ "$grey" -gt 100000 ] && [ "$head" -gt 200 ] && [ "$body" -gt 200 ]
 }
-shown=no
-for _ in $(seq 75); do
-  preview_shown && { shown=yes; break; }
-  sleep 0.2
-done
+check "the preview shows the dark grey background and the figure" wait_for 15 preview_shown
 cp "$work/shot.png" "$screenshot" 2>/dev/null
-if [ "$shown" = yes ] && pgrep -f "^$work/hacks/zibbles" >/dev/null; then
-  echo "ok:   the preview shows the dark grey background and the figure ($screenshot)"
-  exit 0
-fi
-echo "FAIL: no figure on grey in the preview (screenshot: $screenshot)"
-tail -n 20 "$work/dialog.log" "$work/home/daemon.log"
-exit 1
+echo "      the screenshot: $screenshot"
+hack_runs() { pgrep -f "^$work/hacks/zibbles" >/dev/null; }
+check "... drawn by the hack" hack_runs
+finish
