@@ -45,12 +45,10 @@ chain_up_again() {
 check "the chain starts again on port $ZIBBLES_CHAIN_PORT" chain_up_again
 render_ends() {
   wait "$e2e_host_pid"
-  local status=$?
-  e2e_host_pid=""
-  measured "exit code" "$status"
-  [ "$status" -eq 0 ]
+  exit_code_is 0
 }
 check "zibbles-render exits 0 after the outage" render_ends
+e2e_host_pid=""
 
 python3 - "$trace" >"$work/checks.out" 2>&1 <<'EOF'
 import json, sys

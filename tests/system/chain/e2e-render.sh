@@ -17,9 +17,7 @@ render() {
   timeout 90 "$render" --endpoint "$endpoint" --seconds 30 --fps $fps --virtual-time --seed "$seed" \
     --size 320x240 --out "$work/frames" --trace "$work/trace.jsonl" \
     --contact-sheet "$work/sheet.png" >"$work/render.out" 2>&1
-  local status=$?
-  measured "exit code" "$status"
-  [ "$status" -eq 0 ]
+  exit_code_is 0
 }
 check "zibbles-render draws 30 s from the chain (seed $seed)" render || e2e_finish
 frames_written() {

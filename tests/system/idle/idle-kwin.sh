@@ -2,7 +2,7 @@
 # zibbles --idle on KDE's compositor, kwin_wayland 5.27 on a virtual framebuffer with a session
 # bus of its own: the launcher takes ext_idle_notifier_v1 (KDE offers GNOME's monitor on no bus),
 # shows nothing for 2 s, then the saver's own trace shows a view of the output's size presenting
-# frames; SIGTERM ends the launcher and the saver within 250 ms.
+# frames; SIGTERM ends the launcher and the saver within 1 s.
 # Usage: idle-kwin.sh ZIBBLES_BINARY
 # Exits 77 (skipped) only when a tool is missing or kwin cannot start at all.
 set -uo pipefail

@@ -2,7 +2,7 @@
 # zibbles --idle on GNOME's compositor, headless mutter on a session bus of its own: the launcher
 # takes org.gnome.Mutter.IdleMonitor, shows nothing until the session has been idle 2 s, then the
 # saver's own trace shows a view of the virtual monitor's size presenting frames; SIGTERM ends
-# the launcher and the saver within 250 ms. (mutter has no screenshot protocol: the trace tells.)
+# the launcher and the saver within 1 s. (mutter has no screenshot protocol: the trace tells.)
 # Usage: idle-mutter.sh ZIBBLES_BINARY
 # Exits 77 (skipped) only when a tool is missing or mutter cannot start at all.
 set -uo pipefail

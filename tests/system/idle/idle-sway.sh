@@ -2,7 +2,7 @@
 # zibbles --idle on headless sway 1.7, whose only idle protocol is org_kde_kwin_idle: a figure
 # about 2 s after the launcher starts and none before, a key (wtype) ends the saver and the next
 # 2 s of idleness bring it back, an output nobody sees leaves the saver and the launcher costing
-# nothing, and SIGTERM ends both within 250 ms. (sway 1.7 cannot power off a headless output,
+# nothing, and SIGTERM ends both within 1 s. (sway 1.7 cannot power off a headless output,
 # "dpms off" fails to commit there: the saver runs as an xdg toplevel, ZIBBLES_WAYLAND_SHELL=xdg,
 # on a workspace that is switched away instead, which sway does not show either.)
 # Usage: idle-sway.sh ZIBBLES_BINARY
@@ -35,22 +35,8 @@ if ! start_sway "$work/session" "resolution 1280x720"; then
   exit 77
 fi
 
-# Pixels of the figure's blue body (#4F86D1).
-figure_pixels() {
-  as_session_user grim "$work/session/shot.png" 2>/dev/null &&
-    convert "$work/session/shot.png" -format %c histogram:info:- |
-    awk 'toupper($0) ~ /#4F86D1/ { gsub(":", "", $1); n += $1 } END { print n + 0 }'
-}
-# figure_is CONDITION: the figure's pixels so many ("> 200").
-figure_is() {
-  local pixels
-  pixels=$(figure_pixels)
-  measured "figure pixels" "${pixels:-0}"
-  let "${pixels:-0} $1"
-}
-figure_shown() { figure_is "> 200"; }
-saver_runs() { saver=$(saver_of "$launcher") && [ -n "$saver" ]; }
-saver_gone() { ! kill -0 "$saver" 2>/dev/null; }
+shot=$work/session/shot.png
+screenshot() { as_session_user grim "$shot" 2>/dev/null; }
 
 session_prefix
 started=$(clock_ms)
@@ -82,7 +68,7 @@ as_session_user swaymsg workspace 1 >/dev/null
 
 since=$(clock_ms)
 kill -TERM "$launcher"
-check "SIGTERM ends the launcher and the saver within 250 ms, with exit code 0" stops_with 0 250 "$since" "$launcher" "$saver"
+check "SIGTERM ends the launcher and the saver within 1 s, with exit code 0" stops_with 0 1000 "$since" "$launcher" "$saver"
 launcher=""
 check "no sanitizer report" bash -c "! grep -E 'Sanitizer|runtime error' '$work/launcher.err'"
 finish

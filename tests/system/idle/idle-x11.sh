@@ -35,17 +35,8 @@ check "Xvfb starts" start_xvfb 1280x720 "$work" || finish
 # as_user COMMAND...: as uid 65534 (when root) with a clean environment; $! is the program's pid.
 as_user=(env -i PATH=/usr/bin:/bin HOME="$work/out" DISPLAY="$DISPLAY" LSAN_OPTIONS="$LSAN_OPTIONS")
 [ "$(id -u)" -eq 0 ] && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups "${as_user[@]}")
-# figure_is CONDITION: the pixels of the figure's blue body (#4F86D1) on the screen are so many
-# ("> 200").
-figure_is() {
-  local pixels
-  pixels=$(root_histogram "$work/shot.png" | pixels_of '#4F86D1')
-  measured "figure pixels" "$pixels"
-  let "${pixels:-0} $1"
-}
-figure_shown() { figure_is "> 200"; }
-saver_runs() { saver=$(saver_of "$launcher") && [ -n "$saver" ]; }
-saver_gone() { ! kill -0 "$saver" 2>/dev/null; }
+shot=$work/shot.png
+screenshot() { xwd -root -silent | /usr/bin/convert xwd:- "png:$shot"; }
 
 xdotool mousemove 10 10 # the server's idle count starts now
 started=$(clock_ms)
@@ -76,7 +67,7 @@ sleep 3
 check "... and is not started again at once" bash -c "[ -z \"\$(pgrep -P $launcher)\" ]"
 since=$(clock_ms)
 kill -TERM "$launcher"
-check "SIGTERM ends the launcher within 250 ms, with exit code 0" stops_with 0 250 "$since" "$launcher" "$saver"
+check "SIGTERM ends the launcher within 1 s, with exit code 0" stops_with 0 1000 "$since" "$launcher" "$saver"
 launcher=""
 
 # The daemon on the same display: it starts its own hacks there, so the launcher steps aside.

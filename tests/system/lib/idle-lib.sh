@@ -20,8 +20,23 @@ idle_copy_binary() {
   export LSAN_OPTIONS="suppressions=$2/bin/lsan-desktop.supp"
 }
 
-# saver_of PID: the launcher's child, the saver, if one runs.
+# saver_of PID: the launcher's child, the saver, if one runs. saver_runs sets saver to the
+# launcher's.
 saver_of() { pgrep -P "$1" 2>/dev/null | head -n 1; }
+saver_runs() { saver=$(saver_of "$launcher") && [ -n "$saver" ]; }
+saver_gone() { ! kill -0 "$saver" 2>/dev/null; }
+
+# figure_is CONDITION: the figure's blue body (#4F86D1) is so many pixels ("> 200") in a
+# screenshot, which the script's "screenshot" takes to the file $shot.
+figure_is() {
+  local pixels
+  screenshot
+  pixels=$(/usr/bin/convert "$shot" -format %c histogram:info:- |
+    awk 'toupper($0) ~ /#4F86D1/ { gsub(":", "", $1); n += $1 } END { print n + 0 }')
+  measured "figure pixels" "$pixels"
+  let "$pixels $1"
+}
+figure_shown() { figure_is "> 200"; }
 
 # Nanoseconds a process's threads have run (schedstat's first field, not sampled at ticks).
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%.0f", s }'; }
@@ -95,7 +110,8 @@ check_traced_saver() {
   check "nothing starts before the session has been idle 2 s" quiet_until $((due - 300))
   appeared() { [ -e "$trace" ] && appeared_at=$(clock_ms); }
   check "the saver starts about then" wait_for 10 appeared
-  check "... within 1.5 s of it being due" took $((appeared_at - started)) "<=" $((due + 1500))
+  # Starting the saver takes a process and its libraries: seconds on a loaded machine.
+  check "... within 5 s of it being due" took $((appeared_at - started)) "<=" $((due + 5000))
   presents() {
     local count
     count=$(grep -c '"event":"frame.presented","width":1280,"height":720' "$trace" 2>/dev/null)
@@ -108,8 +124,8 @@ check_traced_saver() {
   check "the saver is the launcher's child" test -n "$saver"
   since=$(clock_ms)
   kill -TERM "$launcher"
-  check "SIGTERM ends the saver and the launcher within 250 ms, with exit code 0" \
-    stops_with 0 250 "$since" "$launcher" ${saver:+"$saver"}
+  check "SIGTERM ends the saver and the launcher within 1 s, with exit code 0" \
+    stops_with 0 1000 "$since" "$launcher" ${saver:+"$saver"}
   launcher=""
 }
 

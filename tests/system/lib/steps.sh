@@ -1,30 +1,17 @@
 # shellcheck shell=bash
 # What every script that drives a real environment shares (sourced, not run): the count of
 # demo/lib/tally.sh, a monotonic clock, bounded waits on it, and named steps that say what they
-# measured and, when one fails, why, with the lines its environment's logs gained meanwhile.
-#
-#   step_logs FILE...         logs a failed step shows (the daemon's, the programs' stderr, the
-#                             compositor's); a file that does not exist yet counts as empty
-#   check NAME COMMAND...     one step: "ok:   NAME (2.31 s; figure pixels 6021)", or
-#                             "FAIL NAME (20.05 s; figure pixels 0): not within 20 s" and then
-#                             each log's lines of this step, never lines of the steps before
-#   measured WHAT VALUE       what the running step measured; a poll's last value wins
-#   problem TEXT              why the running step failed, when the command knows better than
-#                             its exit status
-#   wait_for SECONDS COMMAND... polls every 0.1 s until the command succeeds, at most that long
-#   clock_ms                  milliseconds on the monotonic clock
-#   ends_after_signal BOUND_MS SINCE SIGNALLED PID...
-#                             each process ends within BOUND_MS of its own signal (below)
-#   stops_with CODE BOUND_MS SINCE PID...   the same, and this script's child exits with CODE
-#   took MS '<='|'>=' BOUND_MS  a duration measured before is within its bound
-#
-# Time is the kernel's boot clock (/proc/uptime): it never steps with the wall clock, which NTP
-# or a person may set while a bound is measured. It reads in a builtin, without a process, to
-# the hundredth of a second.
+# measured and, when one fails, why, with the lines its environment's logs gained meanwhile:
+#   ok:   a figure from the chain appears (2.31 s; figure pixels 6021)
+#   FAIL a figure from the chain appears (20.05 s; figure pixels 0): not within 20 s
+#   --- WORK/home/daemon.log during this step:
+# A step's command calls "measured WHAT VALUE" (a poll's last value wins) and "problem TEXT"
+# when it knows why better than its exit status. Time is the kernel's boot clock (/proc/uptime),
+# which never steps with the wall clock, read by a builtin to the hundredth of a second.
 step_lib="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$step_lib/../../../demo/lib/tally.sh"
 
-# clock_to VAR: sets VAR to clock_ms, for tight polls.
+# clock_ms: milliseconds; clock_to VAR sets VAR to them, without a subshell, for tight polls.
 clock_to() {
   local up
   read -r up _ </proc/uptime
@@ -32,12 +19,12 @@ clock_to() {
 }
 clock_ms() {
   local now
-  clock_to now
-  echo "$now"
+  clock_to now && echo "$now"
 }
 # seconds MS: "1.23".
 seconds() { printf '%d.%02d' $(($1 / 1000)) $(($1 % 1000 / 10)); }
 
+# wait_for SECONDS COMMAND...: polls every 0.1 s until the command succeeds, at most that long.
 wait_for() {
   local deadline=$(($(clock_ms) + $1 * 1000))
   until "${@:2}"; do
@@ -49,11 +36,12 @@ wait_for() {
   done
 }
 
+# step_logs FILE...: logs a failed step shows (a daemon's, the programs' stderr, a
+# compositor's); one that does not exist yet is empty. step_mark notes where the next step's
+# lines begin: after a step, not as the next begins, so that nothing stands between a signal and
+# the step that times it; what a script does between two steps belongs to the next.
 step_files=()
 declare -A step_sizes=()
-# The logs' sizes now, in one process: where the next step's lines begin. Taken after a step,
-# not as the next begins, so that nothing stands between a signal and the step that times it;
-# what the script does between two steps belongs to the next.
 step_mark() {
   local line
   step_sizes=()
@@ -79,13 +67,11 @@ problem() { [ -n "$step_why" ] || step_why=$1; }
 # The lines FILE gained since it had FROM bytes (all of it if it was written anew), at most 60.
 # Fails when it gained none.
 step_log_since() {
-  local file=$1 from=$2 size lines
-  size=$(stat -c %s "$file" 2>/dev/null) || return 1
-  [ "$size" -ge "$from" ] || from=0
-  [ "$size" -gt "$from" ] || return 1
-  lines=$(tail -c +$((from + 1)) "$file" | wc -l)
-  echo "--- $file during this step$([ "$lines" -gt 60 ] && echo ", its last 60 of $lines lines"):"
-  tail -c +$((from + 1)) "$file" | tail -n 60 | sed 's/^/  /'
+  local size lines
+  size=$(stat -c %s "$1" 2>/dev/null) && [ "$size" -ne "$2" ] || return 1
+  lines=$(tail -c +$(($2 < size ? $2 + 1 : 1)) "$1")
+  echo "--- $1 during this step$([ "$(wc -l <<<"$lines")" -gt 60 ] && echo ", its last 60 lines"):"
+  tail -n 60 <<<"$lines" | sed 's/^/  /'
 }
 
 check() {
@@ -153,20 +139,24 @@ ends_after_signal() {
       return 1
     done
     ((waiting)) || break
-    sleep 0.02
+    sleep 0.01
   done
   [ "$signalled" = - ] || measured "signalled after" "$(seconds $delay) s"
   measured "ended after the signal" "$(seconds $lasted) s"
 }
 
+# exit_code_is CODE: the command just before ended with that exit code.
+exit_code_is() {
+  local status=$?
+  measured "exit code" "$status"
+  [ "$status" -eq "$1" ]
+}
 # stops_with CODE BOUND_MS SINCE PID [PID...]: the processes, signalled at SINCE, end within
 # BOUND_MS, and the first, this script's child, with exit code CODE.
 stops_with() {
   ends_after_signal "$2" "$3" - "${@:4}" || return 1
   wait "$4"
-  local status=$?
-  measured "exit code" "$status"
-  [ "$status" -eq "$1" ]
+  exit_code_is "$1"
 }
 
 # took MS '<=|>=' BOUND_MS: a duration measured before is at most or at least the bound.

@@ -30,3 +30,28 @@ root_histogram() {
 }
 # pixels_of COLOUR < HISTOGRAM: how many pixels have it (#RRGGBB).
 pixels_of() { awk -v c="$1" '$2 == c { n += $1 } END { print n + 0 }'; }
+
+# For a script that runs the host on a private server of its own (with steps.sh):
+#   host_server WxH          a work folder and Xvfb (a step); both go on exit, and a host left
+#   start_host ARGUMENTS...  the host (binary) on it in the background, its stderr a step log
+#   sigterm_ends_host        the step: SIGTERM ends it within 2 s with exit code 0
+host_server() {
+  work=$(mktemp -d)
+  xvfb_pid=""
+  host_pid=""
+  trap 'kill $host_pid $xvfb_pid 2>/dev/null; rm -rf "$work"' EXIT
+  step_logs "$work/xvfb.log" "$work/stderr"
+  check "Xvfb starts" start_xvfb "$1" "$work" || finish
+  # In sanitizer builds: a buffer D-Bus keeps for good is not the host's leak.
+  export LSAN_OPTIONS="suppressions=${BASH_SOURCE[0]%/*}/lsan-desktop.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+}
+start_host() {
+  "$binary" "$@" 2>"$work/stderr" &
+  host_pid=$!
+}
+sigterm_ends_host() {
+  local since
+  since=$(clock_ms)
+  kill -TERM "$host_pid"
+  check "SIGTERM ends it within 2 s with exit code 0" stops_with 0 2000 "$since" "$host_pid" && host_pid=""
+}

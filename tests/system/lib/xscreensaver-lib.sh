@@ -5,6 +5,7 @@
 # log, which holds the hacks' stderr too, is a log of every step (steps.sh).
 #
 #   xs_setup BINARY [SCREENS [WxH]]   skips (exit 0) without root or tools; sets work, daemon_log
+#                                     (xs_prepare, xs_write_settings, xs_start_daemon: its parts)
 #   xs_activate / xs_deactivate       ask the daemon, wait for hacks to start / end (the rule below)
 #   xs_hack_pids, xs_hacks_per_screen the hacks of this run only (by their path), never others'
 #   xs_figure_shown                   screen 0 shows more than the background
@@ -21,7 +22,7 @@ daemon_pid=""
 
 xs_cleanup() {
   [ -n "$daemon_pid" ] && kill "$daemon_pid" 2>/dev/null
-  "$xs_repo/demo/chain" down >/dev/null 2>&1
+  [ -n "${ZIBBLES_CHAIN_DIR:-}" ] && "$xs_repo/demo/chain" down >/dev/null 2>&1
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   # A hack left behind would hold the copied binary; end it by its pid, if any.
   local pid
@@ -29,12 +30,13 @@ xs_cleanup() {
   rm -rf "$work"
 }
 
+# xs_write_settings BINARY OPTIONS: the daemon's settings, whose only hack is a copy of BINARY
+# with --root and OPTIONS.
 xs_write_settings() {
   mkdir -p "$work/hacks" "$work/home"
   cp "$1" "$work/hacks/zibbles"
   cp "$xs_repo/tests/system/lib/lsan-desktop.supp" "$work/hacks/"
-  chmod 755 "$work/hacks" "$work/hacks/zibbles"
-  chmod 644 "$work/hacks/lsan-desktop.supp"
+  chmod -R a+rX "$work/hacks"
   cat >"$work/home/.xscreensaver" <<SETTINGS
 timeout:	0:30:00
 cycle:		0:00:00
@@ -45,40 +47,47 @@ unfade:		False
 dpmsEnabled:	False
 mode:		one
 selected:	0
-programs:	$work/hacks/zibbles --root --endpoint http://127.0.0.1:$ZIBBLES_CHAIN_PORT \n
+programs:	$work/hacks/zibbles --root $2 \n
 SETTINGS
   chown -R "$xs_nobody:$xs_nobody" "$work/home"
 }
 
+# xs_as_nobody COMMAND...: as the daemon's user, in its session.
+xs_as_nobody() {
+  setpriv --reuid=$xs_nobody --regid=$xs_nobody --clear-groups env -i DISPLAY="$DISPLAY" \
+    HOME="$work/home" PATH=/usr/bin:/bin LSAN_OPTIONS="suppressions=$work/hacks/lsan-desktop.supp" "$@"
+}
 xs_start_daemon() {
-  daemon_log="$work/home/daemon.log"
-  setpriv --reuid=$xs_nobody --regid=$xs_nobody --clear-groups \
-    env -i DISPLAY="$DISPLAY" HOME="$work/home" PATH=/usr/bin:/bin \
-    LSAN_OPTIONS="suppressions=$work/hacks/lsan-desktop.supp" \
-    xscreensaver --no-splash --log "$daemon_log" >/dev/null 2>&1 &
+  xs_as_nobody xscreensaver --no-splash --log "$daemon_log" >/dev/null 2>&1 &
   daemon_pid=$!
 }
 
-xs_setup() {
-  local binary=$1
-  xs_screens=${2:-1}
-  local size=${3:-1280x720}
-  [ "$(id -u)" -eq 0 ] || { echo "skipped: needs root to run the daemon as uid $xs_nobody"; exit 0; }
-  local tool
-  for tool in Xvfb xscreensaver xscreensaver-command setpriv xwd; do
+# xs_prepare SCREENS WxH [TOOL...]: skips (exit 0) without root or the tools (the daemon's by
+# default); a work folder, gone on exit with all that runs in it, and Xvfb.
+xs_prepare() {
+  xs_screens=$1
+  local size=$2 tool
+  shift 2
+  [ "$(id -u)" -eq 0 ] || { echo "skipped: needs root to run the hacks as uid $xs_nobody"; exit 0; }
+  [ $# -gt 0 ] || set -- xscreensaver xscreensaver-command
+  for tool in Xvfb setpriv xwd "$@"; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 0; }
   done
   work=$(mktemp -d)
   chmod 755 "$work"
+  trap xs_cleanup EXIT
+  daemon_log="$work/home/daemon.log"
+  step_logs "$work/xvfb.log" "$daemon_log"
+  check "Xvfb starts with $xs_screens screen(s) of $size" start_xvfb "$size" "$work" "$xs_screens" || finish
+}
+xs_setup() {
+  xs_prepare "${2:-1}" "${3:-1280x720}"
   export ZIBBLES_CHAIN_DIR="$work/chain"
   ZIBBLES_CHAIN_PORT=$(free_port)
   export ZIBBLES_CHAIN_PORT
-  trap xs_cleanup EXIT
-  daemon_log="$work/home/daemon.log"
-  step_logs "$work/chain.out" "$ZIBBLES_CHAIN_DIR/anvil.log" "$work/xvfb.log" "$daemon_log"
+  step_logs "$work/chain.out" "$ZIBBLES_CHAIN_DIR/anvil.log"
   check "the chain starts" xs_chain_up || finish
-  check "Xvfb starts with $xs_screens screen(s) of $size" start_xvfb "$size" "$work" "$xs_screens" || finish
-  xs_write_settings "$binary"
+  xs_write_settings "$1" "--endpoint http://127.0.0.1:$ZIBBLES_CHAIN_PORT"
   xs_start_daemon
 }
 

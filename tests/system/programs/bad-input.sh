@@ -11,8 +11,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/steps.sh"
 # shellcheck source=tests/system/lib/x11-lib.sh
 source "$here/../lib/x11-lib.sh"
-work=$(mktemp -d)
-trap 'kill "${hack_pid:-}" "${xvfb_pid:-}" 2>/dev/null; rm -rf "$work"' EXIT
 
 # expect CODE TEXT COMMAND...: the command ends within 10 s with CODE, saying TEXT.
 expect() {
@@ -51,14 +49,12 @@ done <<'CASES'
 CASES
 
 # The server goes away while the hack draws on its root window (its trace shows it drawing).
-step_logs "$work/xvfb.log" "$work/stderr"
-if check "Xvfb starts" start_xvfb 640x400 "$work"; then
-  "$hosts/zibbles" --root --no-network --seed 3 --trace "$work/trace" 2>"$work/stderr" &
-  hack_pid=$!
-  check "the hack draws" wait_for 10 grep -qs '"frame.presented"' "$work/trace"
-  since=$(clock_ms)
-  kill "$xvfb_pid"
-  check "the X server goes away under the hack: exit 1 within 5 s" stops_with 1 5000 "$since" "$hack_pid"
-  check "... saying the connection was lost" grep -q "the connection to the X server was lost" "$work/stderr"
-fi
+binary=$hosts/zibbles
+host_server 640x400
+start_host --root --no-network --seed 3 --trace "$work/trace"
+check "the hack draws" wait_for 10 grep -qs '"frame.presented"' "$work/trace"
+since=$(clock_ms)
+kill "$xvfb_pid"
+check "the X server goes away under the hack: exit 1 within 5 s" stops_with 1 5000 "$since" "$host_pid"
+check "... saying the connection was lost" grep -q "the connection to the X server was lost" "$work/stderr"
 finish

@@ -5,25 +5,10 @@
 set -uo pipefail
 binary=$1
 figure=$2
-here=$(dirname "$0")
-source "$here/../lib/steps.sh"
-source "$here/../lib/x11-lib.sh"
-work=$(mktemp -d)
-xvfb_pid=""
-host_pid=""
-cleanup() {
-  [ -n "$host_pid" ] && kill "$host_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-step_logs "$work/xvfb.log" "$work/stderr"
-check "Xvfb starts" start_xvfb 800x600 "$work" || finish
-
-# In sanitizer builds: a buffer D-Bus keeps for good is not the host's leak.
-export LSAN_OPTIONS="suppressions=$here/../lib/lsan-desktop.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-"$binary" --window 640x360 --seed 3 --no-network --figure "$figure" 2>"$work/stderr" &
-host_pid=$!
+source "$(dirname "$0")/../lib/steps.sh"
+source "$(dirname "$0")/../lib/x11-lib.sh"
+host_server 800x600
+start_host --window 640x360 --seed 3 --no-network --figure "$figure"
 # White level 0.1 is the byte 26 (0x1A): it must cover most of the 640 × 360 window, and the
 # figure's blue body (#4F86D1) must show on it.
 window_drawn() {
@@ -36,8 +21,5 @@ window_drawn() {
   [ "$grey" -gt 200000 ] && [ "$blue" -gt 0 ]
 }
 check "the window shows the dark grey background and the figure" wait_for 10 window_drawn
-
-since=$(clock_ms)
-kill -TERM "$host_pid"
-check "SIGTERM ends it within 2 s with exit code 0" stops_with 0 2000 "$since" "$host_pid" && host_pid=""
+sigterm_ends_host
 finish

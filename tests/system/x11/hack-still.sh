@@ -5,25 +5,11 @@
 set -uo pipefail
 binary=$1
 figure=$2
-here=$(dirname "$0")
-source "$here/../lib/steps.sh"
-source "$here/../lib/x11-lib.sh"
-work=$(mktemp -d)
-xvfb_pid=""
-host_pid=""
-cleanup() {
-  [ -n "$host_pid" ] && kill "$host_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-step_logs "$work/xvfb.log" "$work/stderr"
-
+source "$(dirname "$0")/../lib/steps.sh"
+source "$(dirname "$0")/../lib/x11-lib.sh"
 # 30 points wide: narrower than the sprite, which is about an eighth of the height.
-check "Xvfb starts" start_xvfb 30x300 "$work" || finish
-export LSAN_OPTIONS="suppressions=$here/../lib/lsan-desktop.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-"$binary" --root --seed 3 --no-network --figure "$figure" --trace "$work/trace" 2>"$work/stderr" &
-host_pid=$!
+host_server 30x300
+start_host --root --seed 3 --no-network --figure "$figure" --trace "$work/trace"
 # presents CONDITION: the hack's presents so far are so many (">= 1").
 presents() {
   local count
@@ -34,7 +20,5 @@ presents() {
 check "the hack presents its first frame" wait_for 10 presents ">= 1"
 sleep 3
 check "... and nothing more in the next 3 s" presents "== 1"
-since=$(clock_ms)
-kill -TERM "$host_pid"
-check "SIGTERM ends it within 2 s with exit code 0" stops_with 0 2000 "$since" "$host_pid" && host_pid=""
+sigterm_ends_host
 finish

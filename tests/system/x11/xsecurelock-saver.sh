@@ -8,23 +8,10 @@
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../lib/xscreensaver-lib.sh"
 multiplex=/usr/libexec/xsecurelock/saver_multiplex
-[ "$(id -u)" -eq 0 ] || { echo "skipped: needs root to run the helper as uid $xs_nobody"; exit 0; }
-for tool in Xvfb xwd xwininfo setpriv "$multiplex"; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 0; }
-done
-work=$(mktemp -d)
-chmod 755 "$work"
 helper_pid=""
-cleanup() {
-  [ -n "$helper_pid" ] && kill -TERM -- "-$helper_pid" 2>/dev/null
-  local pid
-  for pid in $(xs_hack_pids); do kill -9 "$pid" 2>/dev/null; done
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-step_logs "$work/xvfb.log" "$work/helper.log"
-check "Xvfb starts" start_xvfb 640x400 "$work" || finish
+xs_prepare 1 640x400 xwininfo "$multiplex"
+trap '[ -n "$helper_pid" ] && kill -TERM -- "-$helper_pid" 2>/dev/null; xs_cleanup' EXIT
+step_logs "$work/helper.log"
 # The uid the helper runs as reads its own copies.
 mkdir -p "$work/hacks"
 cp "$1" "$work/hacks/zibbles"
