@@ -123,23 +123,25 @@ xs_all_hacks_running() {
   measured "hacks running" "$count of $xs_screens"
   [ "$count" -ge "$xs_screens" ]
 }
-# xs_activate: the daemon shows the saver and a hack runs on every screen within 10 s.
+# xs_activate: the daemon shows the saver and a hack runs on every screen within 30 s (the
+# daemon's helper starts them; under load it takes seconds, as it does to end them).
 xs_activate() {
   local asked
   asked=$(clock_ms)
   xscreensaver-command -activate >/dev/null 2>&1 || { problem "the daemon refused to activate"; return 1; }
-  wait_for 10 xs_all_hacks_running || return 1
+  wait_for 30 xs_all_hacks_running || return 1
   measured "hacks running" "$xs_screens of $xs_screens after $(seconds $(($(clock_ms) - asked))) s"
 }
 
 # The deactivation rule, one for every deactivation of the daemon's hacks: the daemon passes the
-# request on within 10 s, and each hack ends within 2 s of the moment it was signalled, which the
-# daemon's log tells ("killing pid N (") unless the hack's end is seen first. The daemon's own
-# helper sends the signal, and under load it has been seen to do so 5 s after the request: that
-# is the daemon's delay, measured apart, not the hack's. 2 s is what the hack promises: its quit
-# watchdog ends it by then whatever it was doing. A hack that the daemon started meanwhile must
-# end by the same rule.
-xs_end_bound_ms=2000
+# request on within 30 s, and each hack ends within 5 s of the moment it was signalled, which
+# the daemon's log tells ("killing pid N (") unless the hack's end is seen first. The daemon's
+# own helper sends the signal, and under load it has been seen to do so 5 and 10 s after the
+# request: that is the daemon's delay, measured apart, not the hack's. The daemon runs hacks at nice 10,
+# so on a machine busy with other work a hack that obeys at once (its watchdog ends it 2 s after
+# the signal at the latest) may still need seconds of the clock to end. A hack that the daemon
+# started meanwhile must end by the same rule.
+xs_end_bound_ms=5000
 # Only the log's lines since the request count: an earlier line may name a pid used again.
 xs_daemon_signalled() { tail -c +$((xs_log_from + 1)) "$daemon_log" | grep -q "killing pid $1 ("; }
 xs_deactivate() {
