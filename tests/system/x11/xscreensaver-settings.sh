@@ -29,7 +29,8 @@ preview_shown() {
   measured pixels "$grey grey, $head of the head, $body of the body"
   [ "$grey" -gt 100000 ] && [ "$head" -gt 200 ] && [ "$body" -gt 200 ]
 }
-check "the preview shows the dark grey background and the figure" wait_for 15 preview_shown
+# The dialog is a GTK program that starts the preview once it is up: tens of seconds under load.
+check "the preview shows the dark grey background and the figure" wait_for 60 preview_shown
 cp "$work/shot.png" "$screenshot" 2>/dev/null
 echo "      the screenshot: $screenshot"
 check "... drawn by the hack" xs_hack_running
