@@ -17,10 +17,7 @@ clock_to() {
   read -r up _ </proc/uptime
   printf -v "$1" '%d' $((10#${up/./} * 10))
 }
-clock_ms() {
-  local now
-  clock_to now && echo "$now"
-}
+clock_ms() { local now && clock_to now && echo "$now"; }
 # seconds MS: "1.23".
 seconds() { printf '%d.%02d' $(($1 / 1000)) $(($1 % 1000 / 10)); }
 
