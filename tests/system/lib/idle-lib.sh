@@ -51,14 +51,15 @@ cpu_percent() {
   awk -v d=$((after - before)) -v t="$2" 'BEGIN { printf "%.3f", d / t / 1e7 }'
 }
 
-# costs_nothing PID SECONDS: the process uses under 0.3 % of a core over that many seconds: six
+# costs_nothing PID SECONDS: the process uses under 0.5 % of a core over that many seconds: ten
 # times what an unseen saver takes (bench/README.md: 0.05 %, its target 0.1 %, which the bench
-# holds it to), and half of what drawing only its damaged rectangles would.
+# holds it to), three times as much under AddressSanitizer (0.16 %), and less than drawing only
+# its damaged rectangles would (0.65 %).
 costs_nothing() {
   local cpu
   cpu=$(cpu_percent "$1" "$2")
   measured CPU "$cpu % of a core over $2 s"
-  awk -v c="$cpu" 'BEGIN { exit !(c < 0.3) }'
+  awk -v c="$cpu" 'BEGIN { exit !(c < 0.5) }'
 }
 
 # mutter_prefix: sets mutter_run to the command that runs a program in the mutter session below,
