@@ -1,6 +1,7 @@
 # shellcheck shell=bash
 # The pass/fail count of a self-checking script (sourced, not run). Its last line is always
-# "N passed, M failed", and it exits 0 only if something passed and nothing failed.
+# "N passed, M failed", and it exits 0 only if something passed and nothing failed. The test
+# scripts count named, timed steps on it (tests/system/lib/steps.sh).
 
 passed=0
 failed=0
@@ -8,15 +9,6 @@ pass() { passed=$((passed + 1)); }
 fail() {
   failed=$((failed + 1))
   echo "FAIL $*"
-}
-# check NAME COMMAND...: runs the command as one named check.
-check() {
-  if "${@:2}"; then
-    echo "ok:   $1"
-    pass
-  else
-    fail "$1"
-  fi
 }
 # A script whose checks never ran has not passed either.
 finish() {

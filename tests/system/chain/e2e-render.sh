@@ -12,18 +12,21 @@ e2e_start_chain
 
 seed=${ZIBBLES_E2E_SEED:-$((RANDOM * 32768 + RANDOM))}
 fps=5
-timeout 90 "$render" --endpoint "$endpoint" --seconds 30 --fps $fps --virtual-time --seed "$seed" \
-  --size 320x240 --out "$work/frames" --trace "$work/trace.jsonl" \
-  --contact-sheet "$work/sheet.png" >"$work/render.out" 2>&1
-status=$?
-if [[ $status -ne 0 ]]; then
-  fail "zibbles-render (seed $seed) exited with $status:"
-  sed 's/^/  /' "$work/render.out"
-  e2e_finish
-fi
-pass
-frames=$(find "$work/frames" -name 'frame-*.png' | wc -l)
-check "150 frames written, found $frames" test "$frames" -eq 150
+step_logs "$work/render.out"
+render() {
+  timeout 90 "$render" --endpoint "$endpoint" --seconds 30 --fps $fps --virtual-time --seed "$seed" \
+    --size 320x240 --out "$work/frames" --trace "$work/trace.jsonl" \
+    --contact-sheet "$work/sheet.png" >"$work/render.out" 2>&1
+  exit_code_is 0
+}
+check "zibbles-render draws 30 s from the chain (seed $seed)" render || e2e_finish
+frames_written() {
+  local frames
+  frames=$(find "$work/frames" -name 'frame-*.png' | wc -l)
+  measured frames "$frames"
+  [ "$frames" -eq 150 ]
+}
+check "150 frames written" frames_written
 
 # The trace, the frames and the sheet, one PASS or FAIL line per claim. Ids fetched go to a file.
 python3 - "$work" "$fps" "$seed" >"$work/checks.out" 2>&1 <<'EOF'

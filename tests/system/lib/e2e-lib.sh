@@ -1,6 +1,7 @@
+# shellcheck shell=bash
 # Shared by the end-to-end scripts (sourced, not run): arguments, a work folder, a chain node of the
-# script's own on a free port, the pass/fail count and its last line, and small readers of a run's
-# trace and frames. Every wait is bounded; the node is stopped on any exit.
+# script's own on a free port, whose log is a log of every step (steps.sh), and a check that real
+# answers decode. Every wait is bounded; the node is stopped on any exit.
 #
 # A script calls: e2e_setup NAME FIRST_PORT "$@", then e2e_start_chain, then check/pass/fail, and
 # e2e_finish last.
@@ -8,9 +9,8 @@
 e2e_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)"
 e2e_chain="$e2e_root/demo/chain"
 source "$e2e_root/demo/lib/ports.sh"
-source "$e2e_root/demo/lib/tally.sh"
+source "$e2e_root/tests/system/lib/steps.sh"
 
-# check DESCRIPTION COMMAND...: passes when the command succeeds.
 e2e_finish() { finish; }
 
 # e2e_setup NAME FIRST_PORT RENDER INSPECT: the hosts under test and a fresh work folder.
@@ -32,6 +32,7 @@ e2e_setup() {
   done
   work="$(mktemp -d "${TMPDIR:-/tmp}/zibbles-$name.XXXXXX")"
   export ZIBBLES_CHAIN_DIR="$work/chain"
+  step_logs "$work/up.out" "$ZIBBLES_CHAIN_DIR/anvil.log"
   trap e2e_cleanup EXIT
   trap 'exit 130' INT TERM
 }
@@ -45,30 +46,20 @@ e2e_cleanup() {
 
 # Starts the node on the first free port of the script's range of 50. Another test may take a
 # port between the look and anvil's bind, so a refused start moves on to the next port.
-e2e_start_chain() {
+e2e_start_chain() { check "the chain starts" e2e_chain_up || e2e_finish; }
+e2e_chain_up() {
   local candidate
   for candidate in $(seq "$e2e_first_port" $((e2e_first_port + 49))); do
     port_in_use "$candidate" && continue
     export ZIBBLES_CHAIN_PORT=$candidate
     if "$e2e_chain" up >"$work/up.out" 2>&1; then
       endpoint="http://127.0.0.1:$candidate"
+      measured port "$candidate"
       return 0
     fi
     grep -q 'already in use' "$work/up.out" || break
   done
-  fail "the chain did not start:"
-  sed 's/^/  /' "$work/up.out"
-  e2e_finish
-}
-
-# e2e_wait_for SECONDS COMMAND...: polls every 0.1 s until the command succeeds or time is up.
-e2e_wait_for() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    ((SECONDS < deadline)) || return 1
-    sleep 0.1
-  done
+  return 1
 }
 
 # e2e_decodes_all FILE_OF_IDS: every id's real answer decodes to pixels in zibbles-inspect --batch.

@@ -1,6 +1,7 @@
 # shellcheck shell=bash
 # What the idle launcher's scripts (tests/system/idle/idle-*.sh, bench/idle-launcher.sh) share (sourced, not
 # run): the binary where uid 65534 can run it, the launcher's saver, timing and CPU.
+source "$(dirname "${BASH_SOURCE[0]}")/steps.sh"
 
 # idle_copy_binary BINARY WORK: the binary and the launcher beside it (zibbles-idle), a figure
 # and the sanitizer suppressions in WORK/bin, readable by everyone; WORK/out is a folder the
@@ -19,31 +20,23 @@ idle_copy_binary() {
   export LSAN_OPTIONS="suppressions=$2/bin/lsan-desktop.supp"
 }
 
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
-
-# wait_for SECONDS COMMAND...: polls every 0.1 s.
-wait_for() {
-  local deadline=$((SECONDS + $1))
-  until "${@:2}"; do
-    [ "$SECONDS" -ge "$deadline" ] && return 1
-    sleep 0.1
-  done
-}
-
-# saver_of PID: the launcher's child, the saver, if one runs.
+# saver_of PID: the launcher's child, the saver, if one runs. saver_runs sets saver to the
+# launcher's.
 saver_of() { pgrep -P "$1" 2>/dev/null | head -n 1; }
+saver_runs() { saver=$(saver_of "$launcher") && [ -n "$saver" ]; }
+saver_gone() { ! kill -0 "$saver" 2>/dev/null; }
 
-# all_gone_within MS PID...: every one has ended by then.
-all_gone_within() {
-  local deadline=$(($(now_ms) + $1)) pid
-  shift
-  for pid in "$@"; do
-    while kill -0 "$pid" 2>/dev/null && [ "$(ps -o stat= -p "$pid" 2>/dev/null | cut -c1)" != Z ]; do
-      [ "$(now_ms)" -ge "$deadline" ] && return 1
-      sleep 0.01
-    done
-  done
+# figure_is CONDITION: the figure's blue body (#4F86D1) is so many pixels ("> 200") in a
+# screenshot, which the script's "screenshot" takes to the file $shot.
+figure_is() {
+  local pixels
+  screenshot
+  pixels=$(/usr/bin/convert "$shot" -format %c histogram:info:- |
+    awk 'toupper($0) ~ /#4F86D1/ { gsub(":", "", $1); n += $1 } END { print n + 0 }')
+  measured "figure pixels" "$pixels"
+  let "$pixels $1"
 }
+figure_shown() { figure_is "> 200"; }
 
 # Nanoseconds a process's threads have run (schedstat's first field, not sampled at ticks).
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%.0f", s }'; }
@@ -56,6 +49,17 @@ cpu_percent() {
   sleep "$2"
   after=$(cpu_ns "$1")
   awk -v d=$((after - before)) -v t="$2" 'BEGIN { printf "%.3f", d / t / 1e7 }'
+}
+
+# costs_nothing PID SECONDS: the process uses under 0.5 % of a core over that many seconds: ten
+# times what an unseen saver takes (bench/README.md: 0.05 %, its target 0.1 %, which the bench
+# holds it to), three times as much under AddressSanitizer (0.16 %), and less than drawing only
+# its damaged rectangles would (0.65 %).
+costs_nothing() {
+  local cpu
+  cpu=$(cpu_percent "$1" "$2")
+  measured CPU "$cpu % of a core over $2 s"
+  awk -v c="$cpu" 'BEGIN { exit !(c < 0.5) }'
 }
 
 # mutter_prefix: sets mutter_run to the command that runs a program in the mutter session below,
@@ -99,23 +103,32 @@ start_mutter() {
 # started with --idle 2 and --trace: nothing until the saver is due, then a 1280x720 view
 # presenting frames, the source named, and SIGTERM ending the launcher and its saver together.
 check_traced_saver() {
-  local source=$1 due=$2 appeared_at=0 saver
-  quiet_until() { while [ "$(now_ms)" -lt "$((started + $1))" ]; do [ -e "$trace" ] && return 1; sleep 0.05; done; }
+  local source=$1 due=$2 appeared_at=0 saver since
+  quiet_until() {
+    while [ "$(clock_ms)" -lt "$((started + $1))" ]; do
+      [ -e "$trace" ] && { problem "the saver started $(($(clock_ms) - started)) ms after the launcher"; return 1; }
+      sleep 0.05
+    done
+  }
   check "nothing starts before the session has been idle 2 s" quiet_until $((due - 300))
-  appeared() { [ -e "$trace" ] && appeared_at=$(now_ms); }
+  appeared() { [ -e "$trace" ] && appeared_at=$(clock_ms); }
   check "the saver starts about then" wait_for 10 appeared
-  echo "      the saver started $((appeared_at - started)) ms after the launcher"
-  check "... within 1.5 s of it being due" test $((appeared_at - started)) -le $((due + 1500))
-  presents() { grep -c '"event":"frame.presented","width":1280,"height":720' "$trace" 2>/dev/null; }
-  presenting() { [ "$(presents)" -ge 10 ]; }
-  check "then a 1280x720 view presents frames" wait_for 10 presenting
+  # Starting the saver takes a process and its libraries: seconds on a loaded machine.
+  check "... within 5 s of it being due" took $((appeared_at - started)) "<=" $((due + 5000))
+  presents() {
+    local count
+    count=$(grep -c '"event":"frame.presented","width":1280,"height":720' "$trace" 2>/dev/null)
+    measured "1280x720 presents" "${count:-0}"
+    [ "${count:-0}" -ge 10 ]
+  }
+  check "then a 1280x720 view presents frames" wait_for 10 presents
   check "the launcher names its idle source" grep -q "idle source: $source" "$work/launcher.err"
   saver=$(saver_of "$launcher")
   check "the saver is the launcher's child" test -n "$saver"
+  since=$(clock_ms)
   kill -TERM "$launcher"
-  check "SIGTERM ends the launcher and the saver within 250 ms" all_gone_within 250 "$launcher" ${saver:+"$saver"}
-  wait "$launcher"
-  check "... and the launcher exits with 0" test $? -eq 0
+  check "SIGTERM ends the saver and the launcher within 1 s, with exit code 0" \
+    stops_with 0 1000 "$since" "$launcher" ${saver:+"$saver"}
   launcher=""
 }
 

@@ -7,12 +7,10 @@
 set -uo pipefail
 hosts=$1
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=demo/lib/tally.sh
-source "$here/../../../demo/lib/tally.sh"
+# shellcheck source=tests/system/lib/steps.sh
+source "$here/../lib/steps.sh"
 # shellcheck source=tests/system/lib/x11-lib.sh
 source "$here/../lib/x11-lib.sh"
-work=$(mktemp -d)
-trap 'kill "${hack_pid:-}" "${xvfb_pid:-}" 2>/dev/null; rm -rf "$work"' EXIT
 
 # expect CODE TEXT COMMAND...: the command ends within 10 s with CODE, saying TEXT.
 expect() {
@@ -50,22 +48,13 @@ done <<'CASES'
 2|Try 'zibbles-inspect --help'||zibbles-inspect|--survey 0
 CASES
 
-# The server goes away while the hack draws on its root window.
-if start_xvfb 640x400 "$work"; then
-  "$hosts/zibbles" --root --no-network --seed 3 2>"$work/stderr" &
-  hack_pid=$!
-  sleep 1
-  kill "$xvfb_pid"
-  gone() {
-    local _
-    for _ in $(seq 50); do kill -0 "$hack_pid" 2>/dev/null || break; sleep 0.1; done
-    wait "$hack_pid"
-    local code=$?
-    [ "$code" -eq 1 ] && grep -q "the connection to the X server was lost" "$work/stderr" ||
-      { echo "  exit $code: $(cat "$work/stderr")"; return 1; }
-  }
-  check "the X server goes away under the hack" gone
-else
-  fail "Xvfb did not start"
-fi
+# The server goes away while the hack draws on its root window (its trace shows it drawing).
+binary=$hosts/zibbles
+host_server 640x400
+start_host --root --no-network --seed 3 --trace "$work/trace"
+check "the hack draws" wait_for 10 grep -qs '"frame.presented"' "$work/trace"
+since=$(clock_ms)
+kill "$xvfb_pid"
+check "the X server goes away under the hack: exit 1 within 5 s" stops_with 1 5000 "$since" "$host_pid"
+check "... saying the connection was lost" grep -q "the connection to the X server was lost" "$work/stderr"
 finish

@@ -6,20 +6,22 @@
 set -uo pipefail
 build=$1 version=$2 screenshot=${3:-}
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)"
-source "$repo/demo/lib/tally.sh"
+source "$repo/tests/system/lib/steps.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+step_logs "$work/cpack.log" "$work/lintian.log"
 
 deb="$build/zibbles_${version}_$(dpkg --print-architecture).deb"
 rm -f "$deb"
-check "the package builds" bash -c "cmake --build '$build' --target package >'$work/cpack.log' 2>&1 && test -f '$deb'" ||
-  { cat "$work/cpack.log"; echo "$passed passed, $failed failed"; exit 1; }
-echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
+package_builds() {
+  cmake --build "$build" --target package >"$work/cpack.log" 2>&1 && test -f "$deb" || return 1
+  measured package "$(basename "$deb"), $(stat -c %s "$deb") bytes"
+}
+check "the package builds" package_builds || finish
 
-lintian --no-cfg --fail-on error "$deb" >"$work/lintian.log" 2>&1
-lintian_status=$?
+lintian_clean() { lintian --no-cfg --fail-on error "$deb" >"$work/lintian.log" 2>&1; }
+check "lintian reports no error" lintian_clean
 grep -v "running with root privileges" "$work/lintian.log"
-check "lintian reports no error" test "$lintian_status" -eq 0
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"

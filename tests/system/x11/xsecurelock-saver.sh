@@ -2,27 +2,16 @@
 # The saver as another locker's saver module: xsecurelock's per-monitor helper, saver_multiplex,
 # on a private X server, runs the hack in a window of its own, named in decimal in
 # XSCREENSAVER_WINDOW. The figure must show, and SIGTERM to the helper's process group (what the
-# locker sends when the screen is unlocked) must end the helper and the hack within 1 s.
+# locker sends when the screen is unlocked) must end the helper and the hack by the deactivation
+# rule of xscreensaver-lib.sh, the signal being this script's own.
 # Usage: xsecurelock-saver.sh ZIBBLES_BINARY FIGURE_FILE   (as root: it switches to uid 65534)
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../lib/xscreensaver-lib.sh"
 multiplex=/usr/libexec/xsecurelock/saver_multiplex
-[ "$(id -u)" -eq 0 ] || { echo "skipped: needs root to run the helper as uid $xs_nobody"; exit 0; }
-for tool in Xvfb xwd xwininfo setpriv "$multiplex"; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 0; }
-done
-work=$(mktemp -d)
-chmod 755 "$work"
 helper_pid=""
-cleanup() {
-  [ -n "$helper_pid" ] && kill -TERM -- "-$helper_pid" 2>/dev/null
-  local pid
-  for pid in $(xs_hack_pids); do kill -9 "$pid" 2>/dev/null; done
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-xs_start_xvfb 1 640x400 || { echo "Xvfb did not start"; echo "0 passed, 1 failed"; exit 1; }
+xs_prepare 1 640x400 xwininfo "$multiplex"
+trap '[ -n "$helper_pid" ] && kill -TERM -- "-$helper_pid" 2>/dev/null; xs_cleanup' EXIT
+step_logs "$work/helper.log"
 # The uid the helper runs as reads its own copies.
 mkdir -p "$work/hacks"
 cp "$1" "$work/hacks/zibbles"
@@ -48,25 +37,18 @@ helper_pid=$!
 check "the helper runs the hack" wait_for 10 xs_hack_running
 hack=$(xs_hack_pids | head -n 1)
 given=$(tr '\0' '\n' 2>/dev/null <"/proc/$hack/environ" | sed -n 's/^XSCREENSAVER_WINDOW=//p')
-echo "the hack draws in XSCREENSAVER_WINDOW=$given (the helper's group: $helper_pid)"
-own_decimal_window() { [[ $given =~ ^[0-9]+$ && $given -ne $((root)) ]]; }
+own_decimal_window() {
+  measured XSCREENSAVER_WINDOW "$given (the root: $((root)))"
+  [[ $given =~ ^[0-9]+$ && $given -ne $((root)) ]]
+}
 check "the helper gives the hack a window of its own, in decimal" own_decimal_window
 check "a figure shows" wait_for 20 xs_figure_shown
 
-# Ended: gone, or a zombie waiting for a reaper (the hack is the helper's orphan by then).
-ended() { [ ! -e "/proc/$1" ] || grep -q '^State:.*Z' "/proc/$1/status" 2>/dev/null; }
-since=$(xs_clock_us)
+since=$(clock_ms)
 kill -TERM -- "-$helper_pid"
-until { ended "$helper_pid" && ended "$hack"; } || [ "$(xs_clock_us)" -ge $((since + 1000000)) ]; do
-  sleep 0.02
-done
-took_ms=$((($(xs_clock_us) - since) / 1000))
-both_ended() { ended "$helper_pid" && ended "$hack"; }
-check "SIGTERM to the helper's group ends helper and hack within 1 s (${took_ms} ms)" both_ended
+check "SIGTERM to the helper's group ends helper and hack" ends_after_signal "$xs_end_bound_ms" "$since" - "$helper_pid" "$hack"
 wait "$helper_pid" 2>/dev/null
 helper_pid=""
 check "the hack stopped by its own quit path" grep -q "frames presented" "$work/helper.log"
 check "no sanitizer report from the hack" bash -c "! grep -E 'Sanitizer|runtime error' '$work/helper.log'"
-
-[ "$failed" -gt 0 ] && { echo "--- helper's log"; tail -n 20 "$work/helper.log"; }
 finish
