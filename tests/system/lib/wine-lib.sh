@@ -114,6 +114,13 @@ wine_ends() {
   measured "exit status" "$wine_status"
 }
 
+# presents_reach TRACE N: the program's trace holds N presents or more (presents: how many).
+presents_reach() {
+  presents=$(grep -c '"frame.presented"' "$1" 2>/dev/null)
+  measured presents "${presents:=0}"
+  [[ $presents -ge $2 ]]
+}
+
 # wine_script_start PROGRAM: for a script test of a program of the Windows build: the build's
 # prefix and display, and a work folder (work), kept when a step failed.
 wine_script_start() {

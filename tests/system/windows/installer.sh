@@ -53,16 +53,10 @@ check "... and a QuietUninstallString with /S" eval '[[ $quiet == *"uninstall.ex
 check "the licence ships" test -s "$drive_c/Program Files/Zibbles/LICENSE.txt"
 
 # The saver that SCRNSAVE.EXE names runs from System32.
-presented() {
-  local presents
-  presents=$(grep -c '"frame.presented"' "$work/trace.jsonl" 2>/dev/null)
-  measured presents "${presents:=0}"
-  [[ $presents -ge 1 ]]
-}
 wine_run 60 "$(reg_value "$desktop" SCRNSAVE.EXE)" /s --no-network \
   --figure "$(wine_path "$figure")" --trace "$(wine_path "$work/trace.jsonl")" 2>"$work/saver.err" &
 saver_pid=$!
-check "the installed saver runs from System32" wait_for 45 presented
+check "the installed saver runs from System32" wait_for 45 presents_reach "$work/trace.jsonl" 1
 since=$(clock_ms)
 xdotool key space
 check "... and a key ends it" wine_ends 10000 "$since" "$saver_pid"

@@ -20,18 +20,12 @@ cleanup() {
 }
 trap cleanup EXIT
 step_logs "$work/in.out" "$work/out.out"
-presented() {
-  local presents
-  presents=$(grep -c '"frame.presented"' "$work/in.jsonl" 2>/dev/null)
-  measured presents "${presents:=0}"
-  [[ $presents -ge 1 ]]
-}
 
 # In the pane's process.
 wine_run 60 "$parent" --in-process --no-network --seed 3 --figure "$(wine_path "$figure")" \
   --trace "$(wine_path "$work/in.jsonl")" --done "$(wine_path "$work/done")" >"$work/in.out" 2>&1 &
 pane_pid=$!
-check "in process: the preview presents frames" wait_for 45 presented
+check "in process: the preview presents frames" wait_for 45 presents_reach "$work/in.jsonl" 1
 sprite_reference "$inspect" "$figure" 20.625 1 "$work/wanted.png"
 check "in process: the pane shows exactly the sprite of zibbles-inspect --render" \
   screen_shows_sprite "$work/wanted.png" 200x150+40+40 "$work"

@@ -18,16 +18,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# presents_reach N: the saver has presented N frames so far (presents: how many).
-presents_reach() {
-  presents=$(grep -c '"frame.presented"' "$work/trace-$dpi.jsonl" 2>/dev/null)
-  measured presents "${presents:=0}"
-  [[ $presents -ge $1 ]]
-}
 # still_running_after_frames N: the saver presented N more frames and still runs.
 still_running_after_frames() {
-  presents_reach 0
-  wait_for 10 presents_reach $((presents + $1)) || return 1
+  presents_reach "$work/trace-$dpi.jsonl" 0
+  wait_for 10 presents_reach "$work/trace-$dpi.jsonl" $((presents + $1)) || return 1
   kill -0 "$saver_pid" 2>/dev/null || { problem "the saver ended"; return 1; }
 }
 view_field() { grep '"view.made"' "$work/trace-$dpi.jsonl" | head -1 | sed -n "s/.*\"$1\":\([0-9.]*\).*/\1/p"; }
@@ -46,7 +40,7 @@ for dpi in 96 120 144 168 192; do
   wine_run 90 "$scr" /s --no-network --seed 3 --figure "$(wine_path "$figure")" \
     --trace "$(wine_path "$work/trace-$dpi.jsonl")" 2>"$work/err-$dpi" &
   saver_pid=$!
-  check "$dpi dpi: the saver presents frames" wait_for 45 presents_reach 1
+  check "$dpi dpi: the saver presents frames" wait_for 45 presents_reach "$work/trace-$dpi.jsonl" 1
   scale=$(view_field scale)
   height=$(view_field height)
   wanted=$(awk -v d="$dpi" 'BEGIN { print d / 96 }')
