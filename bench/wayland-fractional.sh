@@ -15,7 +15,6 @@ scale=${2:-1.5}
 seconds=${3:-10}
 runs=${4:-3}
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-source "$repo/demo/lib/tally.sh"
 source "$repo/tests/system/lib/wayland-lib.sh"
 source "$repo/tests/system/lib/idle-lib.sh"
 

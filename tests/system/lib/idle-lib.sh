@@ -134,10 +134,11 @@ check_traced_saver() {
 
 # start_kwin WORK [BACKEND_OPTION...]: KDE's compositor on a 1280x720 output (Wayland socket
 # wayland-kw) with a session bus of its own, in WORK/out (from idle_copy_binary); its log is
-# WORK/kwin.log. The output is a virtual framebuffer unless options name another backend
-# ("--wayland-display wayland-1 --scale 1.5": a window of a compositor whose socket is in
-# WORK/out/run). Sets kwin_pid and kwin_run, the command that runs a program in that session (as
-# uid 65534 when root, $! its own pid). Fails when no socket appears within 20 s.
+# WORK/kwin.log, which each start adds to, so that a step shows what a restart wrote. The output
+# is a virtual framebuffer unless options name another backend ("--wayland-display wayland-1
+# --scale 1.5": a window of a compositor whose socket is in WORK/out/run). Sets kwin_pid and
+# kwin_run, the command that runs a program in that session (as uid 65534 when root, $! its own
+# pid). Fails when no socket appears within 20 s.
 start_kwin() {
   local run=$1/out/run backend=("${@:2}")
   [ ${#backend[@]} -eq 0 ] && backend=(--virtual)
@@ -151,7 +152,7 @@ start_kwin() {
   [ "$(id -u)" -eq 0 ] && kwin_run=(setpriv --reuid=65534 --regid=65534 --clear-groups "${kwin_run[@]}")
   "${kwin_run[@]}" KWIN_COMPOSE=Q dbus-run-session -- sh -c "echo \$\$ >'$1/out/kwin.pid'
     exec '$1/bin/kwin_wayland' \"\$@\" --width 1280 --height 720 --socket wayland-kw \
-      --no-lockscreen --no-global-shortcuts --no-kactivities" sh "${backend[@]}" >"$1/kwin.log" 2>&1 &
+      --no-lockscreen --no-global-shortcuts --no-kactivities" sh "${backend[@]}" >>"$1/kwin.log" 2>&1 &
   wait_for 20 test -S "$run/wayland-kw" || return 1
   kwin_pid=$(cat "$1/out/kwin.pid")
   kwin_run+=(WAYLAND_DISPLAY=wayland-kw)

@@ -8,6 +8,8 @@
 # A step's command calls "measured WHAT VALUE" (a poll's last value wins) and "problem TEXT"
 # when it knows why better than its exit status. Time is the kernel's boot clock (/proc/uptime),
 # which never steps with the wall clock, read by a builtin to the hundredth of a second.
+# Sourced once: a library that sources it again must not reset the count.
+[ -z "${step_lib:-}" ] || return 0
 step_lib="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$step_lib/../../../demo/lib/tally.sh"
 

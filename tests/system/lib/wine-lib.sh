@@ -1,7 +1,9 @@
 # shellcheck shell=bash
 # Wine for the Windows build's tests (sourced, not run): a prefix of the build's own, made fresh
 # by the "wine" fixture, a wineserver kept warm between programs, a private X server, and every
-# Wine call bounded in time. Wine 8 here is 64-bit only: the programs are x86-64.
+# Wine call bounded in time. Wine 8 here is 64-bit only: the programs are x86-64. The scripts
+# count named steps (steps.sh).
+source "$(dirname "${BASH_SOURCE[0]}")/steps.sh"
 
 wine64=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
@@ -99,29 +101,29 @@ wine_path() {
   echo "Z:${absolute//\//\\}"
 }
 
-# wine_wait_for SECONDS COMMAND...: polls every 0.1 s until the command succeeds or time is up.
-wine_wait_for() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    ((SECONDS < deadline)) || return 1
-    sleep 0.1
-  done
-}
-
-# wine_ended_within SECONDS PID: the background program has ended within that time; its exit
-# status is then in wine_status.
-wine_ended_within() {
-  local pid=$2
-  wine_wait_for "$1" eval "! kill -0 $pid 2>/dev/null" || return 1
+# wine_ends BOUND_MS SINCE PID: the background program (a wine_run), told to end at SINCE (clock_ms
+# taken just before the input, the signal or the file that ends it), ended within BOUND_MS; its
+# exit status is then in wine_status. One that did not is ended, so that it spoils no later step.
+wine_ends() {
+  if ! ends_after_signal "$1" "$2" - "$3"; then
+    kill "$3" 2>/dev/null
+    return 1
+  fi
   wine_status=0
-  wait "$pid" || wine_status=$?
+  wait "$3" || wine_status=$?
+  measured "exit status" "$wine_status"
 }
 
-# wine_script_start PROGRAM: for a script test of a program of the Windows build: the pass/fail
-# tally, the build's prefix and display, and a work folder (work), kept when a check failed.
+# presents_reach TRACE N: the program's trace holds N presents or more (presents: how many).
+presents_reach() {
+  presents=$(grep -c '"frame.presented"' "$1" 2>/dev/null)
+  measured presents "${presents:=0}"
+  [[ $presents -ge $2 ]]
+}
+
+# wine_script_start PROGRAM: for a script test of a program of the Windows build: the build's
+# prefix and display, and a work folder (work), kept when a step failed.
 wine_script_start() {
-  source "$(dirname "${BASH_SOURCE[0]}")/../../../demo/lib/tally.sh"
   build=$(wine_build_dir "$(dirname "$1")") || exit 2
   wine_use_prefix "$build/wine"
   work=$(mktemp -d)

@@ -12,9 +12,10 @@ binary=$1
 inspect=$2
 output_scale=$3
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)"
-source "$repo/demo/lib/tally.sh"
+source "$repo/tests/system/lib/steps.sh"
 source "$repo/tests/system/lib/wayland-lib.sh"
 source "$repo/tests/system/lib/idle-lib.sh"
+source "$repo/tests/system/lib/sprite-lib.sh"
 if missing=$(missing_wayland_tool); then
   echo "skipped: $missing is not installed"
   exit 77
@@ -34,6 +35,7 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
+step_logs "$work/out/sway.log" "$work/kwin.log" "$work/saver.err"
 idle_copy_binary "$binary" "$work"
 cp "$output_scale" "$work/bin/kwin-output-scale"
 chmod a+rx "$work/bin/kwin-output-scale"
@@ -49,47 +51,54 @@ fi
 # The sprite's side: 0.1375 of the height in points the view was made at (720), at any scale.
 sprite_points=99
 
-# reference SCALE: the sprite zibbles-inspect --render draws at that scale, laid over the dark
-# grey by the saver's own byte rule (premultiplied source-over, rounded; ImageMagick's flatten
-# rounds a half-transparent cell otherwise), without the grey around it: $work/want.png.
+# reference SCALE: the sprite zibbles-inspect --render draws at that scale over the dark grey,
+# $work/want.png, and its side in pixels, sprite_side.
 reference() {
-  local side
-  "$inspect" --render "$work/ref.png" --size "$sprite_points" --scale "$1" "$work/bin/figure.svg" >/dev/null || return 1
-  side=$(identify -format '%w' "$work/ref.png")
-  convert "$work/ref.png" -depth 8 rgba:- | python3 -c '
-import sys
-w, h = int(sys.argv[1]), int(sys.argv[2])
-data = sys.stdin.buffer.read()
-out = bytearray()
-for i in range(0, w * h * 4, 4):
-    a = data[i + 3]
-    for c in data[i:i + 3]:
-        out.append((c * a + 127) // 255 + (26 * (255 - a) + 127) // 255)
-sys.stdout.buffer.write(b"P6 %d %d 255\n" % (w, h) + bytes(out))' "$side" "$side" >"$work/want.ppm" &&
-    convert "$work/want.ppm" -bordercolor '#1A1A1A' -border 1 -trim +repage "$work/want.png"
+  sprite_reference "$inspect" "$work/bin/figure.svg" "$sprite_points" "$1" "$work/want.png" || return 1
+  sprite_side=$(identify -format '%w' "$work/want.png.sprite.png")
+  measured sprite "$(identify -format %wx%h "$work/want.png") in a square of $sprite_side"
 }
 
 # shown_exactly WIDTH HEIGHT: in a screenshot, kwin's output of that many device pixels shows the
 # reference sprite, pixel for pixel, and the grey covers the rest of it.
 shown_exactly() {
-  local x=$(((2560 - $1) / 2)) y=$(((1440 - $2) / 2)) side grey
+  local x=$(((2560 - $1) / 2)) y=$(((1440 - $2) / 2)) grey shown wanted differing="not compared"
   as_session_user grim "$work/out/shot.png" 2>/dev/null || return 1
   convert "$work/out/shot.png" -crop "$1x$2+$x+$y" +repage "$work/output.png"
   convert "$work/output.png" -bordercolor '#1A1A1A' -border 1 -trim +repage "$work/shown.png"
-  side=$(identify -format '%w' "$work/ref.png")
   grey=$(convert "$work/output.png" -format %c histogram:info:- |
     awk 'toupper($0) ~ /#1A1A1A/ { gsub(":", "", $1); n += $1 } END { print n + 0 }')
-  [ "$grey" -ge $(($1 * $2 - side * side)) ] &&
-    [ "$(identify -format %wx%h "$work/shown.png")" = "$(identify -format %wx%h "$work/want.png")" ] &&
-    [ "$(compare -metric AE "$work/shown.png" "$work/want.png" null: 2>&1)" = 0 ]
+  shown=$(identify -format %wx%h "$work/shown.png")
+  wanted=$(identify -format %wx%h "$work/want.png")
+  [ "$shown" = "$wanted" ] && differing=$(compare -metric AE "$work/shown.png" "$work/want.png" null: 2>&1)
+  measured "dark grey pixels" "$grey"
+  measured sprite "$shown shown, $wanted wanted"
+  measured "pixels differing" "$differing"
+  [ "$grey" -ge $(($1 * $2 - sprite_side * sprite_side)) ] && [ "$differing" = 0 ]
 }
 
 # presented_at TRACE SCALE: the sizes of the buffers presented at that scale, one line each.
 presented_at() { grep '"frame.presented"' "$1" | grep -F "\"scale\":$2}" | grep -o '"width":[0-9]*,"height":[0-9]*' | sort -u; }
 # presenting TRACE WIDTH HEIGHT SCALE: buffers of that size at that scale are being presented.
-presenting() { grep '"frame.presented"' "$1" | grep -F "\"width\":$2,\"height\":$3," | grep -qF "\"scale\":$4}"; }
-# largest_buffer TRACE: the most device pixels of any buffer presented.
-largest_buffer() { grep -o '"width":[0-9]*,"height":[0-9]*,"output"' "$1" | tr -dc '0-9,\n' | awk -F, '$1 * $2 > n { n = $1 * $2 } END { print n + 0 }'; }
+presenting() {
+  measured "last present" "$(grep '"frame.presented"' "$1" 2>/dev/null | tail -n 1 |
+    sed -n 's/.*"width":\([0-9]*\),"height":\([0-9]*\),.*"scale":\([0-9.]*\)}.*/\1x\2 at scale \3/p')"
+  grep '"frame.presented"' "$1" 2>/dev/null | grep -F "\"width\":$2,\"height\":$3," | grep -qF "\"scale\":$4}"
+}
+# largest_at_most TRACE PIXELS: no buffer presented has more device pixels.
+largest_at_most() {
+  local largest
+  largest=$(grep -o '"width":[0-9]*,"height":[0-9]*,"output"' "$1" | tr -dc '0-9,\n' | awk -F, '$1 * $2 > n { n = $1 * $2 } END { print n + 0 }')
+  measured "largest buffer" "$largest pixels, at most $2"
+  [ "$largest" -le "$2" ]
+}
+# only_size_at TRACE SCALE WIDTH HEIGHT: every buffer presented at that scale has that size.
+only_size_at() {
+  local sizes
+  sizes=$(presented_at "$1" "$2")
+  measured sizes "$(tr -dc '0-9,\n' <<<"$sizes" | tr , x | paste -sd ' ')"
+  [ "$sizes" = "\"width\":$3,\"height\":$4" ]
+}
 
 # start_saver TRACE [VARIABLE=VALUE...]: the saver full screen in kwin's session.
 start_saver() {
@@ -115,17 +124,14 @@ restart_kwin() {
 for scale in 1.25 1.5 1.75; do
   width=$(awk -v s="$scale" 'BEGIN { print 1280 * s }')
   height=$(awk -v s="$scale" 'BEGIN { print 720 * s }')
-  if ! restart_kwin "$scale"; then
-    fail "kwin did not start at scale $scale: $(tail -n 3 "$work/kwin.log")"
-    continue
-  fi
-  reference "$scale" || fail "zibbles-inspect --render did not draw the figure at $scale"
+  check "kwin starts at scale $scale" restart_kwin "$scale" || continue
+  check "zibbles-inspect draws the sprite at $scale" reference "$scale"
   trace=$work/out/layer-$scale.trace
   start_saver "$trace"
   check "at $scale the layer surface presents ${width}x$height buffers" wait_for 20 presenting "$trace" "$width" "$height" "$scale"
   check "... and the figure is the sprite zibbles-inspect draws at $scale, over the grey" wait_for 20 shown_exactly "$width" "$height"
-  check "... with no buffer of more pixels than the output's" test "$(largest_buffer "$trace")" -le $((width * height))
-  check "... and none of another size at that scale" test "$(presented_at "$trace" "$scale")" = "\"width\":$width,\"height\":$height"
+  check "... with no buffer of more pixels than the output's" largest_at_most "$trace" $((width * height))
+  check "... and none of another size at that scale" only_size_at "$trace" "$scale" "$width" "$height"
 
   if [ "$scale" = 1.5 ]; then
     stop_saver
@@ -137,23 +143,21 @@ for scale in 1.25 1.5 1.75; do
 
   if [ "$scale" = 1.75 ]; then
     # The output's scale changes while the saver runs; its mode, and so its device size, stays.
-    "${kwin_run[@]}" "$work/bin/kwin-output-scale" 1.25 ||
-      fail "kwin did not take scale 1.25: $(tail -n 3 "$work/kwin.log")"
-    reference 1.25
+    check "kwin takes scale 1.25 while the saver runs" "${kwin_run[@]}" "$work/bin/kwin-output-scale" 1.25
+    check "zibbles-inspect draws the sprite at 1.25" reference 1.25
     check "a scale changed to 1.25 while it runs: ${width}x$height buffers at 1.25" wait_for 20 presenting "$trace" "$width" "$height" 1.25
     check "... showing the sprite zibbles-inspect draws at 1.25" wait_for 20 shown_exactly "$width" "$height"
     # Once the view has redrawn its figure at the new scale, no frame of the old one follows.
-    none_old() { ! sed -n '/"contents.set".*"scale":1.25}/,$p' "$trace" | grep '"frame.presented"' | grep -qvF '"scale":1.25}'; }
+    none_old() {
+      local old
+      old=$(sed -n '/"contents.set".*"scale":1.25}/,$p' "$trace" | grep '"frame.presented"' | grep -cvF '"scale":1.25}')
+      measured "frames at 1.75 after" "${old:-0}"
+      [ "${old:-0}" -eq 0 ]
+    }
     check "... and no frame at 1.75 once the figure was drawn at 1.25" none_old
   fi
   stop_saver
 done
 
 check "no sanitizer report from the saver" bash -c "! grep -E 'Sanitizer|runtime error' '$work/saver.err'"
-if [ "$failed" -gt 0 ]; then
-  echo "--- saver stderr"
-  tail -n 20 "$work/saver.err"
-  echo "--- kwin log"
-  tail -n 10 "$work/kwin.log"
-fi
 finish

@@ -6,20 +6,16 @@
 # Usage: installer.sh INSTALLER ZIBBLES_SCR FIGURE VERSION
 set -uo pipefail
 installer=$1 scr=$2 figure=$3 version=$4
-here=$(dirname "$0")
-source "$here/../lib/wine-lib.sh"
-source "$here/../../../demo/lib/tally.sh"
-build=$(wine_build_dir "$(dirname "$scr")") || exit 2
-wine_use_prefix "$build/wine"
+source "$(dirname "$0")/../lib/wine-lib.sh"
+wine_script_start "$scr"
 drive_c="$WINEPREFIX/drive_c"
-work=$(mktemp -d)
 saver_pid=""
 desktop='HKCU\Control Panel\Desktop'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zibbles'
 cleanup() {
   [[ -n $saver_pid ]] && kill "$saver_pid" 2>/dev/null
   wine_run 20 reg delete "$desktop" /v SCRNSAVE.EXE /f >/dev/null 2>&1
-  if [[ $failed -eq 0 ]]; then rm -rf "$work"; else echo "(kept $work)"; fi
+  wine_script_end
 }
 trap cleanup EXIT
 
@@ -27,6 +23,13 @@ trap cleanup EXIT
 reg_value() {
   wine_run 20 reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
     awk -v name="$2" '$1 == name { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
+}
+# reg_is KEY NAME DATA: the value's data is DATA.
+reg_is() {
+  local data
+  data=$(reg_value "$1" "$2")
+  measured "$2" "${data:-none}"
+  [[ $data == "$3" ]]
 }
 key_exists() { wine_run 20 reg query "$1" >/dev/null 2>&1; }
 # Every file and folder of drive C, Wine's own logs and caches left out.
@@ -36,26 +39,27 @@ files() { (cd "$drive_c" && find . -path ./windows/logs -prune -o -print | sort)
 wine_run 20 reg add "$desktop" /v SCRNSAVE.EXE /d 'C:\windows\system32\previous.scr' /f >/dev/null 2>&1
 wine_run 20 reg add "$desktop" /v ScreenSaveActive /d 0 /f >/dev/null 2>&1
 files >"$work/before.txt"
+step_logs "$work/saver.err" "$work/left.txt"
 
 check "/S installs silently" wine_run 120 "$installer" /S
 check "the saver is in System32, byte for byte" cmp -s "$scr" "$drive_c/windows/system32/zibbles.scr"
-check "SCRNSAVE.EXE names it" test "$(reg_value "$desktop" SCRNSAVE.EXE)" = 'C:\windows\system32\zibbles.scr'
-check "ScreenSaveActive is 1" test "$(reg_value "$desktop" ScreenSaveActive)" = 1
-check "Add/Remove Programs lists it" test "$(reg_value "$uninstall_key" DisplayName)" = "Zibbles screen saver"
-check "... with its version" test "$(reg_value "$uninstall_key" DisplayVersion)" = "$version"
+check "SCRNSAVE.EXE names it" reg_is "$desktop" SCRNSAVE.EXE 'C:\windows\system32\zibbles.scr'
+check "ScreenSaveActive is 1" reg_is "$desktop" ScreenSaveActive 1
+check "Add/Remove Programs lists it" reg_is "$uninstall_key" DisplayName "Zibbles screen saver"
+check "... with its version" reg_is "$uninstall_key" DisplayVersion "$version"
 quiet=$(reg_value "$uninstall_key" QuietUninstallString)
 check "... an UninstallString" test -n "$(reg_value "$uninstall_key" UninstallString)"
 check "... and a QuietUninstallString with /S" eval '[[ $quiet == *"uninstall.exe\" /S" ]]'
 check "the licence ships" test -s "$drive_c/Program Files/Zibbles/LICENSE.txt"
 
 # The saver that SCRNSAVE.EXE names runs from System32.
-presented() { grep -q '"frame.presented"' "$work/trace.jsonl" 2>/dev/null; }
 wine_run 60 "$(reg_value "$desktop" SCRNSAVE.EXE)" /s --no-network \
   --figure "$(wine_path "$figure")" --trace "$(wine_path "$work/trace.jsonl")" 2>"$work/saver.err" &
 saver_pid=$!
-check "the installed saver runs from System32" wine_wait_for 45 presented
+check "the installed saver runs from System32" wait_for 45 presents_reach "$work/trace.jsonl" 1
+since=$(clock_ms)
 xdotool key space
-check "... and a key ends it" wine_ended_within 10 "$saver_pid"
+check "... and a key ends it" wine_ends 10000 "$since" "$saver_pid"
 saver_pid=""
 
 # As Add/Remove Programs runs it: the uninstaller copies itself away and returns at once, so what
@@ -65,15 +69,20 @@ uninstaller=${uninstaller//\"/}
 wine_run 60 "$uninstaller" /S
 gone() { ! key_exists "$uninstall_key" && [[ ! -e $drive_c/windows/system32/zibbles.scr ]] &&
   [[ ! -e "$drive_c/Program Files/Zibbles" ]]; }
-check "the uninstaller's /S removes the saver, its folder and its key" wine_wait_for 30 gone
+check "the uninstaller's /S removes the saver, its folder and its key" wait_for 30 gone
 check "the replaced saver is selected again" \
-  test "$(reg_value "$desktop" SCRNSAVE.EXE)" = 'C:\windows\system32\previous.scr'
-check "... and ScreenSaveActive is as it was" test "$(reg_value "$desktop" ScreenSaveActive)" = 0
+  reg_is "$desktop" SCRNSAVE.EXE 'C:\windows\system32\previous.scr'
+check "... and ScreenSaveActive is as it was" reg_is "$desktop" ScreenSaveActive 0
 check "the installer's memory of it is gone" eval '! key_exists "HKCU\Software\Zibbles"'
 # The uninstaller's copy of itself in %TEMP% is marked to go at the next start of the system (as
 # NSIS's uninstallers do on Windows too): a restart of the prefix carries that out.
 check "the uninstaller left nothing but what goes at the next start" wine_run 60 wineboot -r
 files >"$work/after.txt"
-left() { diff "$work/before.txt" "$work/after.txt" >"$work/left.txt" || { sed 's/^/      /' "$work/left.txt"; false; }; }
+# What differs is this step's log.
+left() {
+  diff "$work/before.txt" "$work/after.txt" >"$work/left.txt" && return
+  measured "files and folders left" "$(grep -c '^>' "$work/left.txt")"
+  false
+}
 check "no file or folder is left behind" left
 finish

@@ -19,27 +19,36 @@ cleanup() {
   wine_script_end
 }
 trap cleanup EXIT
-presented() { grep -q '"frame.presented"' "$work/in.jsonl" 2>/dev/null; }
+step_logs "$work/in.out" "$work/out.out"
 
 # In the pane's process.
 wine_run 60 "$parent" --in-process --no-network --seed 3 --figure "$(wine_path "$figure")" \
   --trace "$(wine_path "$work/in.jsonl")" --done "$(wine_path "$work/done")" >"$work/in.out" 2>&1 &
 pane_pid=$!
-check "in process: the preview presents frames" wine_wait_for 45 presented
+check "in process: the preview presents frames" wait_for 45 presents_reach "$work/in.jsonl" 1
 sprite_reference "$inspect" "$figure" 20.625 1 "$work/wanted.png"
 check "in process: the pane shows exactly the sprite of zibbles-inspect --render" \
   screen_shows_sprite "$work/wanted.png" 200x150+40+40 "$work"
+since=$(clock_ms)
 touch "$work/done"
-check "in process: the preview ends when the pane goes" wine_ended_within 10 "$pane_pid"
-check "... with status 0" test "${wine_status:-1}" -eq 0
+check "in process: the preview ends when the pane goes" wine_ends 10000 "$since" "$pane_pid"
 pane_pid=""
+check "... with status 0" test "${wine_status:-1}" -eq 0
 
-# From another process, as the system runs it.
-wine_run 60 "$parent" --spawn "$(wine_path "$scr")" --no-network --figure "$(wine_path "$figure")" \
-  --trace "$(wine_path "$work/out.jsonl")" >"$work/out.out" 2>&1
-status=$?
-sed 's/^/      /' "$work/out.out"
-check "/p HWND: the child fills the pane as a preview" \
+# From another process, as the system runs it: the stand-in prints the view the saver's trace
+# made in the pane and when the saver ended after the pane went.
+fills_pane() {
+  wine_run 60 "$parent" --spawn "$(wine_path "$scr")" --no-network --figure "$(wine_path "$figure")" \
+    --trace "$(wine_path "$work/out.jsonl")" >"$work/out.out" 2>&1
+  spawn_status=$?
+  measured view "$(grep -o '"view.made",[^}]*' "$work/out.out" || echo none)"
   grep -q '"view.made","width":200,"height":150,"scale":1,"preview":true' "$work/out.out"
-check "/p HWND: it ends with status 0 once the pane goes" test "$status" -eq 0
+}
+check "/p HWND: the child fills the pane as a preview" fills_pane
+ended_after_pane() {
+  measured saver "$(sed -n 's/^the saver \(.*\) after its window went.*/\1/p' "$work/out.out")"
+  measured "exit status" "${spawn_status:-none}"
+  [[ ${spawn_status:-1} -eq 0 ]]
+}
+check "/p HWND: it ends with status 0 once the pane goes" ended_after_pane
 finish

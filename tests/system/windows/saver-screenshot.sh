@@ -18,27 +18,33 @@ cleanup() {
 }
 trap cleanup EXIT
 
-presented() { grep -q '"frame.presented"' "$work/trace-$dpi.jsonl" 2>/dev/null; }
-frames() { grep -c '"frame.presented"' "$work/trace-$dpi.jsonl" 2>/dev/null; }
 # still_running_after_frames N: the saver presented N more frames and still runs.
 still_running_after_frames() {
-  local target=$(($(frames) + $1))
-  wine_wait_for 10 eval "[[ \$(frames) -ge $target ]]" && kill -0 "$saver_pid" 2>/dev/null
+  presents_reach "$work/trace-$dpi.jsonl" 0
+  wait_for 10 presents_reach "$work/trace-$dpi.jsonl" $((presents + $1)) || return 1
+  kill -0 "$saver_pid" 2>/dev/null || { problem "the saver ended"; return 1; }
 }
 view_field() { grep '"view.made"' "$work/trace-$dpi.jsonl" | head -1 | sed -n "s/.*\"$1\":\([0-9.]*\).*/\1/p"; }
+# scale_is WANTED: the view was made at that scale.
+scale_is() {
+  measured scale "${scale:-none}"
+  awk -v s="${scale:-0}" -v w="$1" 'BEGIN { exit !(s == w) }'
+}
 
 for dpi in 96 120 144 168 192; do
-  wine_set_dpi "$dpi" || { fail "the prefix's DPI could not be set to $dpi"; continue; }
+  step_logs "$work/err-$dpi"
+  wine_status=""
+  check "$dpi dpi: the prefix's DPI is set" wine_set_dpi "$dpi" || continue
   # The pointer rests away from where it will move, before the saver starts.
   xdotool mousemove 300 300
   wine_run 90 "$scr" /s --no-network --seed 3 --figure "$(wine_path "$figure")" \
     --trace "$(wine_path "$work/trace-$dpi.jsonl")" 2>"$work/err-$dpi" &
   saver_pid=$!
-  check "$dpi dpi: the saver presents frames" wine_wait_for 45 presented
+  check "$dpi dpi: the saver presents frames" wait_for 45 presents_reach "$work/trace-$dpi.jsonl" 1
   scale=$(view_field scale)
   height=$(view_field height)
-  check "$dpi dpi: the view's scale is $(awk -v d="$dpi" 'BEGIN { print d / 96 }')" \
-    awk -v s="${scale:-0}" -v d="$dpi" 'BEGIN { exit !(s == d / 96) }'
+  wanted=$(awk -v d="$dpi" 'BEGIN { print d / 96 }')
+  check "$dpi dpi: the view's scale is $wanted" scale_is "$wanted"
   points=$(awk -v h="${height:-0}" -v s="${scale:-1}" 'BEGIN { printf "%.10g", h / s * 0.1375 }')
   sprite_reference "$inspect" "$figure" "$points" "$scale" "$work/wanted-$dpi.png"
   check "$dpi dpi: the screen shows exactly the sprite of zibbles-inspect --render at scale $scale" \
@@ -46,13 +52,15 @@ for dpi in 96 120 144 168 192; do
   if [[ $dpi == 96 ]]; then
     xdotool mousemove_relative 2 0
     check "$dpi dpi: the pointer moving 2 pixels does not end it" still_running_after_frames 10
+    since=$(clock_ms)
     xdotool mousemove_relative 40 0
-    check "$dpi dpi: the pointer moving 40 pixels ends it" wine_ended_within 10 "$saver_pid"
+    check "$dpi dpi: the pointer moving 40 pixels ends it" wine_ends 10000 "$since" "$saver_pid"
   else
+    since=$(clock_ms)
     xdotool key space
-    check "$dpi dpi: a key ends it" wine_ended_within 10 "$saver_pid"
+    check "$dpi dpi: a key ends it" wine_ends 10000 "$since" "$saver_pid"
   fi
-  check "$dpi dpi: ... with exit status 0" test "${wine_status:-1}" -eq 0
   saver_pid=""
+  check "$dpi dpi: ... with exit status 0" test "${wine_status:-1}" -eq 0
 done
 finish

@@ -8,7 +8,7 @@ set -uo pipefail
 scr=$1
 here=$(dirname "$0")
 install="$here/../../../install/windows"
-source "$here/../../../demo/lib/tally.sh"
+source "$here/../lib/steps.sh"
 for tool in openssl osslsigncode makensis; do
   command -v "$tool" >/dev/null || { echo "$tool is missing"; exit 77; }
 done
@@ -18,7 +18,8 @@ trap 'rm -rf "$work"' EXIT
 openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Zibbles test signer" \
   -addext "extendedKeyUsage=codeSigning" -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
 cp "$scr" "$work/zibbles.scr"
-verify() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >"$work/verify.log" 2>&1; }
+step_logs "$work/verify.log"
+verify() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >>"$work/verify.log" 2>&1; }
 
 check "an unsigned saver does not verify" eval '! verify "$work/zibbles.scr"'
 check "sign.sh signs the saver" "$install/sign.sh" "$work/cert.pem" "$work/key.pem" "$work/zibbles.scr"

@@ -7,9 +7,9 @@ source "$(dirname "$0")/../lib/wine-lib.sh"
 folder="$2/wine"
 case $1 in
 up)
-  started=$SECONDS
+  started=$(clock_ms)
   wine_make_prefix "$folder" 1024x768
-  echo "fresh prefix in $((SECONDS - started)) s on $DISPLAY"
+  echo "fresh prefix in $(seconds $(($(clock_ms) - started))) s on $DISPLAY"
   ;;
 down)
   wine_end_prefix "$folder"

@@ -5,25 +5,33 @@
 # Usage: winhttp-session.sh SUITE.exe LOOPBACK_SCENARIOS
 set -uo pipefail
 suite=$1 scenarios=$2
-here=$(dirname "$0")
-source "$here/../lib/wine-lib.sh"
+source "$(dirname "$0")/../lib/wine-lib.sh"
 [[ -x $scenarios ]] || { echo "no $scenarios (build the Linux build's tests first)"; exit 77; }
-build=$(wine_build_dir "$(dirname "$suite")") || exit 2
-wine_use_prefix "$build/wine"
+wine_script_start "$suite"
+# The servers live until their standard input closes.
+cleanup() {
+  [[ -n ${servers_PID:-} ]] && { exec {servers[1]}>&- && wait "$servers_PID"; } 2>/dev/null
+  wine_script_end
+}
+trap cleanup EXIT
+step_logs "$work/suite.log"
 
-# The servers live until their standard input closes, which this script's end does.
 coproc servers { exec "$scenarios"; }
-read -r -t 20 ports <&"${servers[0]}" || { echo "the loopback servers did not start"; exit 1; }
-echo "loopback servers: $ports"
-export ZIBBLES_LOOPBACK=$ports
-wine_run 240 "$suite" >"${TMPDIR:-/tmp}/winhttp-$$.log" 2>&1
-status=$?
-cat "${TMPDIR:-/tmp}/winhttp-$$.log"
+servers_named() {
+  read -r -t 20 ZIBBLES_LOOPBACK <&"${servers[0]}" || { problem "no ports named within 20 s"; return 1; }
+  measured ports "$ZIBBLES_LOOPBACK"
+  export ZIBBLES_LOOPBACK
+}
+check "the loopback servers start" servers_named || finish
+
 # Wine may say 0 for a program that never started: the suite's own words decide.
-grep -q '^\[  PASSED  \]' "${TMPDIR:-/tmp}/winhttp-$$.log" &&
-  ! grep -q '^\[  FAILED  \]' "${TMPDIR:-/tmp}/winhttp-$$.log" && [[ $status -eq 0 ]]
-result=$?
-rm -f "${TMPDIR:-/tmp}/winhttp-$$.log"
-exec {servers[1]}>&-
-wait "$servers_PID" 2>/dev/null
-exit $result
+suite_passes() {
+  wine_run 240 "$suite" >"$work/suite.log" 2>&1
+  exit_code_is 0
+  local status=$?
+  measured suite "$(sed -n 's/^\[  \(PASSED\|FAILED\)  \] \([0-9]* tests\?\).*/\2 \1/p' "$work/suite.log" |
+    tr 'A-Z' 'a-z' | paste -sd ',' | sed 's/,/, /g')"
+  [[ $status -eq 0 ]] && grep -q '^\[  PASSED  \]' "$work/suite.log" && ! grep -q '^\[  FAILED  \]' "$work/suite.log"
+}
+check "the WinHTTP session's suite passes under Wine" suite_passes
+finish
