@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace zibbles::host {
 
@@ -31,5 +32,19 @@ struct MadeEnvironment {
 };
 
 MadeEnvironment makeEnvironment(const EnvironmentChoices& choices);
+
+// What every saver takes from its command line's shared options (seed, trace, network,
+// endpoint); the main screen's scale is left to the caller, who knows its screens.
+template <class Options>
+EnvironmentChoices saverEnvironmentChoices(const Options& o, StatusSink statusLines) {
+    EnvironmentChoices choices;
+    choices.clock = std::make_shared<platform::MonotonicClock>();
+    choices.seed = o.seed;
+    choices.network = o.noNetwork ? Network::None : Network::Real;
+    choices.tracePath = o.tracePath;
+    choices.endpoint = o.endpoint;
+    choices.statusLines = std::move(statusLines);
+    return choices;
+}
 
 } // namespace zibbles::host

@@ -272,14 +272,7 @@ SdlLoopSettings loopSettings(const SaverOptions& o, SDL_Window* firstWindow) {
 
 // What every path of this host asks of the environment; the main screen's scale is the path's.
 EnvironmentChoices environmentChoices(const SaverOptions& o) {
-    EnvironmentChoices choices;
-    choices.clock = std::make_shared<platform::MonotonicClock>();
-    choices.seed = o.seed;
-    choices.network = o.noNetwork ? Network::None : Network::Real;
-    choices.tracePath = o.tracePath;
-    choices.endpoint = o.endpoint;
-    choices.statusLines = statusLinesOnStandardError(kProgram, o.quiet);
-    return choices;
+    return saverEnvironmentChoices(o, statusLinesOnStandardError(kProgram, o.quiet));
 }
 
 int finishRun(const LoopResult& result) {

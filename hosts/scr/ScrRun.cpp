@@ -115,13 +115,8 @@ int runScr(const ScrCommand& command) {
         return command.mode == ScrMode::Preview ? (sayLine(kProgram, error), kExitUsage)
                                                 : fail(error);
 
-    EnvironmentChoices choices;
-    choices.clock = std::make_shared<platform::MonotonicClock>();
-    choices.seed = o.seed;
-    choices.network = o.noNetwork ? Network::None : Network::Real;
-    choices.tracePath = o.tracePath;
-    choices.endpoint = o.endpoint;
-    choices.statusLines = statusLinesForWindows(kProgram, o.quiet);
+    EnvironmentChoices choices =
+        saverEnvironmentChoices(o, statusLinesForWindows(kProgram, o.quiet));
     choices.mainScreenScale = platform::scaleOfDpi(windows.front()->dpi());
     auto made = makeEnvironment(choices);
     if (!made.environment)
